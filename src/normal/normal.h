@@ -1,0 +1,63 @@
+/*
+ * The standard normal distribution engine on qfloat.
+ *
+ * Phi(u) is the standard normal distribution function, phi(u) =
+ * e^(-u^2/2)/sqrt(2 pi) its density. Every routine takes and returns qfloat by
+ * value, keeps nothing between calls and may run in several threads at once.
+ * Each arithmetic step inside is one rounded qfloat operation in a fixed
+ * order, so results are reproducible to the last bit.
+ */
+#ifndef ZELQ_NORMAL_H
+#define ZELQ_NORMAL_H
+
+#include "qfloat.h"
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Phi(x) for every qfloat x: exactly 1/2 at 0, cPhi on 0 < |x| <= 25,
+ * asymptotic_Zelq on -213.1 <= x < -25, 0 below -213.1, 1 above 25 (and
+ * 1 - cPhi(-x) rounds to 1 above 23); NaN for NaN. Relative error about
+ * 1e-103 for -45 <= x <= 25, growing to a few 1e-102 toward -213.1 as the
+ * exponent -x^2/2 keeps fewer fraction bits. */
+qfloat Zelq(qfloat x);
+
+/* 1 - Phi(|x|) = Phi(-|x|) for 0 < |x| <= 25, from the Mills ratio at the
+ * integer above |x| carried down by its Taylor series; exactly 1/2 when
+ * |x| <= QFLT_EPSILON. Relative error about 1e-103. Depends on |x| only. */
+qfloat cPhi(qfloat x);
+
+/* Sum of the correction terms -1/x^2 + 3/x^4 - 15/x^6 + ... of the
+ * asymptotic expansion of Phi, without the leading 1: terms are added while
+ * they change the sum and the counter (from 2) stays <= max_iter; at least
+ * the first term is always taken. Depends on x only through x*x. */
+qfloat asymptSeries(qfloat x, int32_t max_iter);
+
+/* The loop of asymptSeries: stores its sum in *sum and returns the counter
+ * at loop exit (k when the term with counter k left the sum unchanged,
+ * max_iter + 1 when the limit ended it, 2 when max_iter < 2). */
+int32_t asymptSeries_count(qfloat x, int32_t max_iter, qfloat *sum);
+
+/* Phi(x) for x < 0 (meant for -213.1 <= x < -25) as phi(x)/|x| times
+ * 1 + asymptSeries(x); relative error about 1e-103 at -25 growing to a few
+ * 1e-102 at -213.1. */
+qfloat asymptotic_Zelq(qfloat x);
+
+/* The term limit asymptotic_Zelq gives its series: x^2/2 through single
+ * precision, truncated, at most 400. */
+int32_t asymptotic_Zelq_limit(qfloat x);
+
+/* One-term estimate of Phi(X): t = phi(X)*|X|/(1+X^2), formed in log space;
+ * t for X < 0, 1 - t for X > 0, 0 at X = 0. t is exactly 0 where its log
+ * falls below -9864 (|X| > 140.4146...). Relative error of t against the
+ * tail about -2/X^4 (it is always too small). */
+qfloat rough_asymptotic_Zelq(qfloat X);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
