@@ -1,0 +1,48 @@
+// Runs an 8-bit text entry (Maple entry or foo) under the caller's buffer
+// rule: y_str is exactly L+1 bytes holding L spaces and a NUL, so ASan reports
+// any byte written past it. Checks the length rule and that nothing beyond the
+// text's NUL changes.
+#pragma once
+
+#include "fuzz_checks.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+typedef int (*fuzz_text_entry)(char *x_str, char *y_str);
+
+// A NUL-terminated copy of the input in a block of exactly its size.
+inline char *fuzz_text_copy(const uint8_t *data, size_t size)
+{
+    char *t = (char *)std::malloc(size + 1);
+    std::memcpy(t, data, size);
+    t[size] = '\0';
+    return t;
+}
+
+// Caller-owned output buffer of L spaces and a NUL, exactly L+1 bytes.
+inline char *fuzz_spaces(size_t L)
+{
+    char *y = (char *)std::malloc(L + 1);
+    std::memset(y, ' ', L);
+    y[L] = '\0';
+    return y;
+}
+
+// Calls entry(x, y) with L spaces in y; returns y (caller frees) after the
+// buffer-rule checks. The capacity asked of the writer is min(L, 115).
+inline char *fuzz_call_text_entry(fuzz_text_entry entry, char *x, size_t L)
+{
+    char *y = fuzz_spaces(L);
+    int r = entry(x, y);
+    size_t cap = L < 115 ? L : 115;
+    size_t len = std::strlen(y);
+    FUZZ_CHECK(r >= 0 && (size_t)r == len, "returned %d for a text of %zu characters", r, len);
+    FUZZ_CHECK(len + 1 <= (cap ? cap : 1), "text of %zu characters for capacity %zu", len, cap);
+    for (size_t i = len + 1; i < L; i++)
+        FUZZ_CHECK(y[i] == ' ', "byte %zu past the NUL changed (L = %zu, text \"%s\")", i, L, y);
+    int digits = 0;
+    FUZZ_CHECK(fuzz_is_written_form(y, &digits), "bad written form \"%.200s\"", y);
+    return y;
+}
