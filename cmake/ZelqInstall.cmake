@@ -1,0 +1,68 @@
+# Install rules. Elsewhere than Windows: libzelq.so with the libqfloat.so it
+# needs, the header zelq.h, the zelq command, a pkg-config file (zelq.pc) and
+# a CMake package (find_package(zelq) gives zelq::zelq), all relocatable.
+# For Windows: one flat folder to hand out as a zip (zelq.dll, qfloat.dll,
+# zelq.exe, the header, the host examples and a usage text); the target
+# windows_folder builds it.
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+if(NOT TARGET zelq OR NOT TARGET qfloat)
+  return()
+endif()
+
+set(_zelq_examples ${PROJECT_SOURCE_DIR}/examples/zelq.bas ${PROJECT_SOURCE_DIR}/examples/zelq_maple.mpl
+                   ${PROJECT_SOURCE_DIR}/examples/phi.c)
+
+if(WIN32)
+  # Everything side by side, as the hosts load zelq.dll (and it loads
+  # qfloat.dll) from one folder.
+  install(TARGETS zelq qfloat RUNTIME DESTINATION . LIBRARY DESTINATION . ARCHIVE EXCLUDE_FROM_ALL)
+  if(TARGET zelq_cli)
+    install(TARGETS zelq_cli RUNTIME DESTINATION .)
+  endif()
+  install(FILES ${PROJECT_SOURCE_DIR}/src/exports/zelq.h ${_zelq_examples}
+                ${PROJECT_SOURCE_DIR}/docs/windows-usage.txt DESTINATION .)
+  set(_zelq_folder zelq-${PROJECT_VERSION}-win32)
+  add_custom_target(windows_folder
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${CMAKE_BINARY_DIR}/${_zelq_folder}
+    COMMAND ${CMAKE_COMMAND} --install ${CMAKE_BINARY_DIR} --prefix ${CMAKE_BINARY_DIR}/${_zelq_folder}
+    COMMAND ${CMAKE_COMMAND} -E tar cf ${_zelq_folder}.zip --format=zip ${_zelq_folder}
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+    COMMENT "Folder ${_zelq_folder} and ${_zelq_folder}.zip"
+    VERBATIM)
+  add_dependencies(windows_folder zelq qfloat)
+  if(TARGET zelq_cli)
+    add_dependencies(windows_folder zelq_cli)
+  endif()
+  return()
+endif()
+
+# libzelq.so finds libqfloat.so beside it, the command finds both in the
+# library folder, wherever the tree is installed.
+file(RELATIVE_PATH _zelq_bin_to_lib /${CMAKE_INSTALL_BINDIR} /${CMAKE_INSTALL_LIBDIR})
+set_target_properties(zelq qfloat PROPERTIES INSTALL_RPATH "$ORIGIN")
+install(TARGETS zelq qfloat LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/src/exports/zelq.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+if(TARGET zelq_cli)
+  set_target_properties(zelq_cli PROPERTIES INSTALL_RPATH "$ORIGIN/${_zelq_bin_to_lib}")
+  install(TARGETS zelq_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+install(FILES ${_zelq_examples} DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+
+# CMake package: the configured template still names the library files
+# through generator expressions, resolved at generation time.
+set(ZELQ_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/zelq)
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/zelqConfig.cmake.in
+                              ${PROJECT_BINARY_DIR}/zelqConfig.cmake.configured INSTALL_DESTINATION ${ZELQ_CMAKE_DIR}
+                              PATH_VARS CMAKE_INSTALL_LIBDIR CMAKE_INSTALL_INCLUDEDIR)
+file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/zelqConfig.cmake INPUT ${PROJECT_BINARY_DIR}/zelqConfig.cmake.configured)
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/zelqConfigVersion.cmake COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/zelqConfig.cmake ${PROJECT_BINARY_DIR}/zelqConfigVersion.cmake
+        DESTINATION ${ZELQ_CMAKE_DIR})
+
+# pkg-config file, located from its own folder so that the tree can move.
+file(RELATIVE_PATH ZELQ_PC_TO_PREFIX /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
+string(REGEX REPLACE "/$" "" ZELQ_PC_TO_PREFIX "${ZELQ_PC_TO_PREFIX}")
+configure_file(${PROJECT_SOURCE_DIR}/cmake/zelq.pc.in ${PROJECT_BINARY_DIR}/zelq.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/zelq.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
