@@ -8,6 +8,7 @@
 #     rounding.
 
 # X values from the deep tail to beyond +25, with every range boundary.
+cmake_minimum_required(VERSION 3.25)
 function(sample_arguments var)
   set(xs 0 -0 1 -1 -1.5 0.3 -0.3 25 -25 24.999 -24.999 -25.0001 -30 -100 -213.1 -213.2 23.5 1e-200 -1e-200
          7.25 -7.25 3.14159 -12.5 -26 -50.125 -199.99 -300 30 1e6 -1e6)

@@ -8,6 +8,7 @@
 #   EXPECT_STDERR  regex for standard error, lines joined the same way
 #   EXPECT_LINES   expected number of output lines
 #   EXPECT_ERR_LINES  expected number of lines on standard error
+cmake_minimum_required(VERSION 3.25)
 if(NOT DEFINED EXPECT_RC)
   set(EXPECT_RC 0)
 endif()

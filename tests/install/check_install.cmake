@@ -3,6 +3,7 @@
 # a direct compile with pkg-config. Each must print Phi(-1.5).
 #   cmake -DBUILD_DIR=... -DWORK_DIR=... -DPHI_SOURCE=... -DCONSUMER_DIR=...
 #         -DC_COMPILER=... -DGENERATOR=... -P check_install.cmake
+cmake_minimum_required(VERSION 3.25)
 set(PHI_M1_5 "6\\.68072012688580660[0-9]*e-2")
 set(prefix ${WORK_DIR}/prefix)
 file(REMOVE_RECURSE ${WORK_DIR})
