@@ -1,0 +1,97 @@
+// Comparisons. +0 and -0 are equal; a NaN is unordered, so every comparison
+// with it is false; the infinities lie beyond every finite value.
+#include "qf_limbs.h"
+
+#define QF_UNORDERED 2
+
+// Sign of a - b as -1, 0 or 1; QF_UNORDERED when either is NaN.
+static int compare_unpacked(const qf_unpacked *a, const qf_unpacked *b)
+{
+    if (a->cls == QF_NAN || b->cls == QF_NAN)
+        return QF_UNORDERED;
+    // Signs first; zeros carry no sign here.
+    int sa = a->cls == QF_ZERO ? 0 : (a->neg ? -1 : 1);
+    int sb = b->cls == QF_ZERO ? 0 : (b->neg ? -1 : 1);
+    if (sa != sb)
+        return sa < sb ? -1 : 1;
+    if (sa == 0)
+        return 0;
+    // Same sign, both nonzero: order the magnitudes, then apply the sign.
+    int mag = 0;
+    if (a->cls != b->cls)
+        mag = a->cls < b->cls ? -1 : 1; // finite below infinite
+    else if (a->cls == QF_FINITE && a->exp != b->exp)
+        mag = a->exp < b->exp ? -1 : 1;
+    else if (a->cls == QF_FINITE)
+        for (int i = 0; i < QF_LIMBS && mag == 0; i++)
+            if (a->m[i] != b->m[i])
+                mag = a->m[i] < b->m[i] ? -1 : 1;
+    return sa * mag;
+}
+
+// Reads x; canonical normal numbers skip the general unpacking.
+static inline void read(const qfloat *x, qf_unpacked *u)
+{
+    if (qf_load_normal(x, &u->neg, &u->exp, u->m))
+        u->cls = QF_FINITE;
+    else
+        qf_unpack(x, u);
+}
+
+// n exactly, as an unpacked value.
+static void from_int(int32_t n, qf_unpacked *u)
+{
+    uint64_t mag = n < 0 ? 0 - (uint64_t)(int64_t)n : (uint64_t)n;
+    u->neg = n < 0;
+    for (int i = 0; i < QF_LIMBS; i++)
+        u->m[i] = 0;
+    if (mag == 0) {
+        u->cls = QF_ZERO;
+        u->exp = 0;
+        return;
+    }
+    int z = qf_clz64(mag);
+    u->cls = QF_FINITE;
+    u->exp = 64 - z;
+    u->m[0] = mag << z;
+}
+
+static int compare(const qfloat *a, const qfloat *b)
+{
+    qf_unpacked ua, ub;
+    read(a, &ua);
+    read(b, &ub);
+    return compare_unpacked(&ua, &ub);
+}
+
+int __op_equal_pqfloat_pqfloat(const qfloat *a, const qfloat *b)
+{
+    return compare(a, b) == 0;
+}
+
+int __op_less_pqfloat_pqfloat(const qfloat *a, const qfloat *b)
+{
+    return compare(a, b) == -1;
+}
+
+int __op_lessequal_pqfloat_pqfloat(const qfloat *a, const qfloat *b)
+{
+    int c = compare(a, b);
+    return c == -1 || c == 0;
+}
+
+int __op_less_int_pqfloat(int32_t n, const qfloat *b)
+{
+    qf_unpacked un, ub;
+    from_int(n, &un);
+    read(b, &ub);
+    return compare_unpacked(&un, &ub) == -1;
+}
+
+int __op_less_pqfloat_int(const qfloat *a, int32_t n)
+{
+    qf_unpacked ua, un;
+    read(a, &ua);
+    from_int(n, &un);
+    return compare_unpacked(&ua, &un) == -1;
+}

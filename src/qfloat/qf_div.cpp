@@ -1,0 +1,150 @@
+// Division, correctly rounded to 352 bits. The quotient is developed to
+// 384 bits (six limbs) by long division; the final remainder tells whether
+// anything nonzero lies below them, which settles ties exactly. A one-limb
+// divisor (small integers and other short values) takes the short division.
+#include "qf_limbs.h"
+
+// a / d for a one-limb normalized divisor d; a: six limbs, top bit set.
+// q gets the six quotient limbs (top bit set); returns the exponent offset
+// (0 or 1) and sets *sticky when the division was inexact.
+static inline int div_by_limb(const uint64_t *a, uint64_t d, uint64_t *q, uint64_t *sticky)
+{
+    // When a >= d * 2^320 the dividend is halved first, so that the quotient
+    // always lies in [2^383, 2^384). a's lowest bit is zero: halving is exact.
+    int up = a[0] >= d;
+    uint64_t n[QF_LIMBS];
+    if (up) {
+        for (int i = QF_LIMBS - 1; i > 0; i--)
+            n[i] = (a[i] >> 1) | (a[i - 1] << 63);
+        n[0] = a[0] >> 1;
+    } else {
+        for (int i = 0; i < QF_LIMBS; i++)
+            n[i] = a[i];
+    }
+    uint64_t r = n[0];
+    for (int i = 1; i < QF_LIMBS; i++)
+        q[i - 1] = qf_div128(r, n[i], d, &r);
+    q[QF_LIMBS - 1] = qf_div128(r, 0, d, &r);
+    *sticky = r;
+    return up;
+}
+
+// One step of long division: (r:0) / v where r < v (six limbs each, v
+// normalized). Returns the quotient limb and leaves the new remainder in r.
+static inline uint64_t div_step(uint64_t *r, const uint64_t *v)
+{
+    // Estimate from the top two limbs, refined with the second divisor limb:
+    // qhat is then exact or one too large.
+    uint64_t qhat, rhat;
+    int check = 1;
+    if (r[0] >= v[0]) {
+        // r[0] == v[0]: the estimate saturates; rhat = r[1] + v[0]
+        qhat = ~0ull;
+        rhat = r[1] + v[0];
+        check = rhat >= v[0]; // otherwise rhat >= 2^64 and the test cannot fail
+    } else {
+        qhat = qf_div128(r[0], r[1], v[0], &rhat);
+    }
+    while (check) {
+        uint64_t ph, pl;
+        qf_mul64(qhat, v[1], &ph, &pl);
+        if (ph < rhat || (ph == rhat && pl <= r[2]))
+            break;
+        qhat--;
+        uint64_t nr = rhat + v[0];
+        check = nr >= rhat; // rhat >= 2^64: the test cannot fail again
+        rhat = nr;
+    }
+    // (r:0) -= qhat * v over seven limbs; u[0] is the limb above r.
+    uint64_t u[QF_LIMBS + 1];
+    for (int i = 0; i < QF_LIMBS; i++)
+        u[i] = r[i];
+    u[QF_LIMBS] = 0;
+    uint64_t carry = 0, borrow = 0;
+    for (int i = QF_LIMBS - 1; i >= 0; i--) {
+        uint64_t ph, pl;
+        qf_mac(qhat, v[i], carry, 0, &ph, &pl);
+        carry = ph;
+        uint64_t x = u[i + 1] - pl;
+        uint64_t b1 = u[i + 1] < pl;
+        u[i + 1] = x - borrow;
+        borrow = b1 | (x < borrow);
+    }
+    uint64_t negative = (u[0] < carry) | ((u[0] - carry) < borrow);
+    if (negative) {
+        // qhat was one too large: add v back once
+        qhat--;
+        uint64_t c = 0;
+        for (int i = QF_LIMBS - 1; i >= 0; i--) {
+            uint64_t s = u[i + 1] + c;
+            uint64_t c1 = s < c;
+            u[i + 1] = s + v[i];
+            c = c1 | (u[i + 1] < v[i]);
+        }
+    }
+    for (int i = 0; i < QF_LIMBS; i++)
+        r[i] = u[i + 1];
+    return qhat;
+}
+
+// Nonzero when a >= b (six limbs each).
+static inline int limbs_ge(const uint64_t *a, const uint64_t *b)
+{
+    for (int i = 0; i < QF_LIMBS; i++)
+        if (a[i] != b[i])
+            return a[i] > b[i];
+    return 1;
+}
+
+// a / b for a general normalized divisor, same contract as div_by_limb.
+static inline int div_long(const uint64_t *a, const uint64_t *b, uint64_t *q, uint64_t *sticky)
+{
+    int up = limbs_ge(a, b);
+    uint64_t r[QF_LIMBS];
+    if (up) {
+        for (int i = QF_LIMBS - 1; i > 0; i--)
+            r[i] = (a[i] >> 1) | (a[i - 1] << 63);
+        r[0] = a[0] >> 1;
+    } else {
+        for (int i = 0; i < QF_LIMBS; i++)
+            r[i] = a[i];
+    }
+    for (int i = 0; i < QF_LIMBS; i++)
+        q[i] = div_step(r, b);
+    *sticky = r[0] | r[1] | r[2] | r[3] | r[4] | r[5];
+    return up;
+}
+
+static void div_finite(qfloat *out, int neg, int32_t ea, const uint64_t *a, int32_t eb, const uint64_t *b)
+{
+    uint64_t q[QF_LIMBS], sticky;
+    int up;
+    if ((b[1] | b[2] | b[3] | b[4] | b[5]) == 0)
+        up = div_by_limb(a, b[0], q, &sticky);
+    else
+        up = div_long(a, b, q, &sticky);
+    qf_finish(out, neg, ea - eb + up, q, sticky);
+}
+
+void __op_divide_pqfloat_pqfloat(qfloat *out, const qfloat *a, const qfloat *b)
+{
+    uint64_t am[QF_LIMBS], bm[QF_LIMBS];
+    int na, nb;
+    int32_t ea, eb;
+    if (QF_LIKELY(qf_load_normal(a, &na, &ea, am) & qf_load_normal(b, &nb, &eb, bm))) {
+        div_finite(out, na ^ nb, ea, am, eb, bm);
+        return;
+    }
+    qf_unpacked ua, ub;
+    qf_unpack(a, &ua);
+    qf_unpack(b, &ub);
+    int neg = ua.neg ^ ub.neg;
+    if (ua.cls == QF_NAN || ub.cls == QF_NAN || (ua.cls == ub.cls && (ua.cls == QF_ZERO || ua.cls == QF_INF)))
+        qf_set_nan(out); // 0/0 and inf/inf
+    else if (ua.cls == QF_INF || ub.cls == QF_ZERO)
+        qf_set_inf(out, neg);
+    else if (ua.cls == QF_ZERO || ub.cls == QF_INF)
+        qf_set_zero(out, neg);
+    else
+        div_finite(out, neg, ua.exp, ua.m, ub.exp, ub.m);
+}

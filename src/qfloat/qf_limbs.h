@@ -1,0 +1,173 @@
+/*
+ * Fast paths shared by the arithmetic operations: word moves between the
+ * packed layout and six 64-bit limbs, limb-level multiply and divide steps,
+ * and the rounding of a normal in-range result without the general bit loops
+ * of qf_round_pack (which still decides every other case).
+ * Limbs are most significant first; limb 5 uses only its high half.
+ */
+#ifndef ZELQ_QF_LIMBS_H
+#define ZELQ_QF_LIMBS_H
+
+#include "qf_internal.h"
+
+#include <string.h>
+
+#if defined(__GNUC__)
+#define QF_LIKELY(x) __builtin_expect(!!(x), 1)
+#define QF_UNLIKELY(x) __builtin_expect(!!(x), 0)
+#else
+#define QF_LIKELY(x) (x)
+#define QF_UNLIKELY(x) (x)
+#endif
+
+#define QF_LOW32 0xFFFFFFFFull
+#define QF_HIGH32 0xFFFFFFFF00000000ull
+
+/* Loads words 1..11 into six limbs. Exact word moves; no normalization. */
+static inline void qf_load_limbs(const qfloat *x, uint64_t m[QF_LIMBS])
+{
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    // Two consecutive words are one limb with its halves swapped.
+    for (int i = 0; i < QF_LIMBS - 1; i++) {
+        uint64_t w;
+        memcpy(&w, &x->mantissa[1 + 2 * i], sizeof w);
+        m[i] = (w << 32) | (w >> 32);
+    }
+#else
+    for (int i = 0; i < QF_LIMBS - 1; i++)
+        m[i] = ((uint64_t)x->mantissa[1 + 2 * i] << 32) | x->mantissa[2 + 2 * i];
+#endif
+    m[QF_LIMBS - 1] = (uint64_t)x->mantissa[11] << 32;
+}
+
+/* Stores a finite value with the given biased exponent; the low half of
+ * m[5] is dropped (callers have rounded it away). Writes the guard word 0. */
+static inline void qf_store_limbs(qfloat *out, int neg, uint32_t biased, const uint64_t m[QF_LIMBS])
+{
+    out->sign = neg ? 0xFFFFFFFFu : 0u;
+    out->exponent = biased;
+    out->mantissa[0] = 0;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    for (int i = 0; i < QF_LIMBS - 1; i++) {
+        uint64_t w = (m[i] << 32) | (m[i] >> 32);
+        memcpy(&out->mantissa[1 + 2 * i], &w, sizeof w);
+    }
+#else
+    for (int i = 0; i < QF_LIMBS - 1; i++) {
+        out->mantissa[1 + 2 * i] = (uint32_t)(m[i] >> 32);
+        out->mantissa[2 + 2 * i] = (uint32_t)m[i];
+    }
+#endif
+    out->mantissa[11] = (uint32_t)(m[QF_LIMBS - 1] >> 32);
+}
+
+/* Loads x when it is a normal finite number in canonical form (exponent
+ * field 1..65534, top significand bit set) and returns 1; returns 0 for
+ * everything else (zero, subnormal, unnormalized, infinity, NaN), leaving
+ * the outputs unspecified: those inputs go through qf_unpack. */
+static inline int qf_load_normal(const qfloat *x, int *neg, int32_t *exp, uint64_t m[QF_LIMBS])
+{
+    qf_load_limbs(x, m);
+    *neg = x->sign != 0;
+    *exp = (int32_t)x->exponent - QFLT_EXP_BIAS;
+    return (x->exponent - 1u < QFLT_EXP_INFNAN - 1u) & (int)(m[0] >> 63);
+}
+
+/*
+ * Rounds 0.m * 2^exp to 352 bits (to nearest, ties to even) and stores it.
+ * m: six limbs with the top bit set; the low half of m[5] holds the bits
+ * just below the last kept bit; sticky != 0 when nonzero bits lie below m.
+ * Results inside the normal range are rounded here; any other exponent
+ * (subnormal, overflow) goes to qf_round_pack, so the result is always the
+ * correctly rounded one.
+ */
+static inline void qf_finish(qfloat *out, int neg, int32_t exp, const uint64_t m[QF_LIMBS], uint64_t sticky)
+{
+    if (QF_UNLIKELY(exp < QF_EMIN || exp > QF_EMAX)) {
+        qf_round_pack(out, neg, exp, m, QF_LIMBS, sticky != 0);
+        return;
+    }
+    uint64_t below = m[5] & QF_LOW32;
+    uint64_t odd = (m[5] >> 32) & 1;
+    uint64_t up = (below > 0x80000000u) | ((below == 0x80000000u) & ((sticky != 0) | odd));
+    uint64_t r[QF_LIMBS];
+    r[5] = (m[5] & QF_HIGH32) + (up << 32);
+    uint64_t carry = up & (r[5] == 0);
+    for (int i = QF_LIMBS - 2; i >= 0; i--) {
+        r[i] = m[i] + carry;
+        carry &= r[i] == 0;
+    }
+    if (QF_UNLIKELY(carry)) {
+        // 0.111...1 rounded up to 1.0: one binade higher
+        r[0] = 1ull << 63;
+        if (++exp > QF_EMAX) {
+            qf_set_inf(out, neg);
+            return;
+        }
+    }
+    qf_store_limbs(out, neg, (uint32_t)(exp + QFLT_EXP_BIAS), r);
+}
+
+/* a*b + c + d as a 128-bit (hi, lo) pair; cannot overflow. */
+static inline void qf_mac(uint64_t a, uint64_t b, uint64_t c, uint64_t d, uint64_t *hi, uint64_t *lo)
+{
+#if defined(__SIZEOF_INT128__)
+    unsigned __int128 t = (unsigned __int128)a * b + c + d;
+    *hi = (uint64_t)(t >> 64);
+    *lo = (uint64_t)t;
+#else
+    uint64_t h, l;
+    qf_mul64(a, b, &h, &l);
+    l += c;
+    h += l < c;
+    l += d;
+    h += l < d;
+    *hi = h;
+    *lo = l;
+#endif
+}
+
+/*
+ * (hi:lo) / d for a normalized divisor (top bit set) with hi < d, so that the
+ * quotient fits 64 bits. Exact quotient and remainder. Portable version from
+ * 32-bit half-limbs (long division with two-digit quotient estimates).
+ */
+static inline uint64_t qf_div128_portable(uint64_t hi, uint64_t lo, uint64_t d, uint64_t *rem)
+{
+    const uint64_t b = 1ull << 32;
+    uint64_t d1 = d >> 32, d0 = d & QF_LOW32;
+    uint64_t l1 = lo >> 32, l0 = lo & QF_LOW32;
+    uint64_t q1 = hi / d1, rhat = hi - q1 * d1;
+    while (q1 >= b || q1 * d0 > ((rhat << 32) | l1)) {
+        q1--;
+        rhat += d1;
+        if (rhat >= b)
+            break;
+    }
+    uint64_t mid = (hi << 32) + l1 - q1 * d; // < d: the partial remainder
+    uint64_t q0 = mid / d1;
+    rhat = mid - q0 * d1;
+    while (q0 >= b || q0 * d0 > ((rhat << 32) | l0)) {
+        q0--;
+        rhat += d1;
+        if (rhat >= b)
+            break;
+    }
+    *rem = (mid << 32) + l0 - q0 * d;
+    return (q1 << 32) + q0;
+}
+
+/* (hi:lo) / d with hi < d and d normalized; exact quotient and remainder. */
+static inline uint64_t qf_div128(uint64_t hi, uint64_t lo, uint64_t d, uint64_t *rem)
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+    uint64_t q, r;
+    __asm__("divq %4" : "=a"(q), "=d"(r) : "a"(lo), "d"(hi), "rm"(d));
+    *rem = r;
+    return q;
+#else
+    return qf_div128_portable(hi, lo, d, rem);
+#endif
+}
+
+#endif

@@ -1,0 +1,92 @@
+// Multiplication, correctly rounded to 352 bits. The product of the two
+// significands is formed exactly; a one-limb operand (small integers and
+// other short values) takes six limb products instead of thirty-six.
+#include "qf_limbs.h"
+
+// p[0..7) = a * d exactly (a: six limbs, d: one limb), most significant first.
+static inline void mul_by_limb(const uint64_t *a, uint64_t d, uint64_t *p)
+{
+    uint64_t carry = 0;
+    for (int i = QF_LIMBS - 1; i >= 0; i--)
+        qf_mac(a[i], d, carry, 0, &carry, &p[i + 1]);
+    p[0] = carry;
+}
+
+// p[0..12) = a * b exactly, most significant first.
+static inline void mul_full(const uint64_t *a, const uint64_t *b, uint64_t *p)
+{
+    uint64_t r[2 * QF_LIMBS] = {0}; // least significant first
+    for (int i = 0; i < QF_LIMBS; i++) {
+        uint64_t ai = a[QF_LIMBS - 1 - i], carry = 0;
+        for (int j = 0; j < QF_LIMBS; j++)
+            qf_mac(ai, b[QF_LIMBS - 1 - j], r[i + j], carry, &carry, &r[i + j]);
+        r[i + QF_LIMBS] = carry;
+    }
+    for (int i = 0; i < 2 * QF_LIMBS; i++)
+        p[i] = r[2 * QF_LIMBS - 1 - i];
+}
+
+// Rounds the exact product 0.p * 2^exp (p: n >= 7 limbs, top bit of p[0] or
+// of p[0] << 1 set, since both factors were in [1/2, 1)).
+static inline void finish_product(qfloat *out, int neg, int32_t exp, uint64_t *p, int n)
+{
+    if (!(p[0] >> 63)) {
+        for (int i = 0; i < QF_LIMBS; i++)
+            p[i] = (p[i] << 1) | (p[i + 1] >> 63);
+        p[QF_LIMBS] <<= 1; // its old top bit now sits in p[5]; the rest stays sticky
+        exp--;
+    }
+    uint64_t sticky = 0;
+    for (int i = QF_LIMBS; i < n; i++)
+        sticky |= p[i];
+    qf_finish(out, neg, exp, p, sticky);
+}
+
+// Nonzero when limbs 1..5 are zero: the significand fits one limb.
+static inline int one_limb(const uint64_t *m)
+{
+    return (m[1] | m[2] | m[3] | m[4] | m[5]) == 0;
+}
+
+static void mul_finite(qfloat *out, int neg, int32_t ea, const uint64_t *a, int32_t eb, const uint64_t *b)
+{
+    if (one_limb(b) || one_limb(a)) {
+        uint64_t p[QF_LIMBS + 1];
+        if (one_limb(b))
+            mul_by_limb(a, b[0], p);
+        else
+            mul_by_limb(b, a[0], p);
+        finish_product(out, neg, ea + eb, p, QF_LIMBS + 1);
+        return;
+    }
+    uint64_t p[2 * QF_LIMBS];
+    mul_full(a, b, p);
+    finish_product(out, neg, ea + eb, p, 2 * QF_LIMBS);
+}
+
+void __op_multiply_pqfloat_pqfloat(qfloat *out, const qfloat *a, const qfloat *b)
+{
+    uint64_t am[QF_LIMBS], bm[QF_LIMBS];
+    int na, nb;
+    int32_t ea, eb;
+    if (QF_LIKELY(qf_load_normal(a, &na, &ea, am) & qf_load_normal(b, &nb, &eb, bm))) {
+        mul_finite(out, na ^ nb, ea, am, eb, bm);
+        return;
+    }
+    qf_unpacked ua, ub;
+    qf_unpack(a, &ua);
+    qf_unpack(b, &ub);
+    int neg = ua.neg ^ ub.neg;
+    if (ua.cls == QF_NAN || ub.cls == QF_NAN) {
+        qf_set_nan(out);
+    } else if (ua.cls == QF_INF || ub.cls == QF_INF) {
+        if (ua.cls == QF_ZERO || ub.cls == QF_ZERO)
+            qf_set_nan(out); // 0 * inf
+        else
+            qf_set_inf(out, neg);
+    } else if (ua.cls == QF_ZERO || ub.cls == QF_ZERO) {
+        qf_set_zero(out, neg);
+    } else {
+        mul_finite(out, neg, ua.exp, ua.m, ub.exp, ub.m);
+    }
+}

@@ -1,0 +1,747 @@
+// Arithmetic core against MPFR: + - x / must match MPFR at 352 bits (round
+// to nearest, qfloat's exponent range and subnormals) bit for bit, on random
+// operands steered toward the cases where rounding is hard.
+// QF_SEED=<n> in the environment replays a run.
+#include "qf_limbs.h"
+#include "qf_mpfr.h"
+#include "qfloat.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+const int32_t EMIN = QF_EMIN, EMAX = QF_EMAX;
+
+uint64_t test_seed()
+{
+    static const uint64_t seed = [] {
+        const char *env = std::getenv("QF_SEED");
+        uint64_t s = env ? std::strtoull(env, nullptr, 0) : std::random_device{}() * 0x9E3779B97F4A7C15ull;
+        std::printf("qfloat_arith_test seed: QF_SEED=%llu\n", (unsigned long long)s);
+        return s;
+    }();
+    return seed;
+}
+
+std::string hex(const qfloat &q)
+{
+    char buf[200];
+    int n = std::snprintf(buf, sizeof buf, "s=%08x e=%u m=", q.sign, q.exponent);
+    for (int i = 0; i < 12; i++)
+        n += std::snprintf(buf + n, sizeof buf - n, "%08x%s", q.mantissa[i], i < 11 ? "." : "");
+    return buf;
+}
+
+bool same(const qfloat &a, const qfloat &b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// A normal qfloat 0.m * 2^e (m normalized; e in the normal range).
+qfloat make(int neg, int32_t e, const uint64_t *m)
+{
+    qfloat q;
+    uint64_t mm[QF_LIMBS];
+    std::memcpy(mm, m, sizeof mm);
+    mm[5] &= QF_HIGH32;
+    qf_store_limbs(&q, neg, (uint32_t)(e + QFLT_EXP_BIAS), mm);
+    return q;
+}
+
+qfloat from_mpfr(const mpfr_t r)
+{
+    qfloat q;
+    mpfr_to_qf(&q, r);
+    return q;
+}
+
+// Holds MPFR scratch values at 352 bits for the reference results.
+struct Ref {
+    mpfr_t x, y, r, w;
+    Ref()
+    {
+        qf_mpfr_setup_range();
+        mpfr_inits2(QF_PREC, x, y, r, (mpfr_ptr)0);
+        mpfr_init2(w, 2000);
+    }
+    ~Ref()
+    {
+        mpfr_clears(x, y, r, w, (mpfr_ptr)0);
+    }
+    // op: 0 +, 1 -, 2 *, 3 /
+    qfloat apply(int op, const qfloat &a, const qfloat &b)
+    {
+        qf_to_mpfr(x, &a);
+        qf_to_mpfr(y, &b);
+        return apply_loaded(op);
+    }
+    qfloat apply_loaded(int op)
+    {
+        int t = 0;
+        switch (op) {
+        case 0: t = mpfr_add(r, x, y, MPFR_RNDN); break;
+        case 1: t = mpfr_sub(r, x, y, MPFR_RNDN); break;
+        case 2: t = mpfr_mul(r, x, y, MPFR_RNDN); break;
+        default: t = mpfr_div(r, x, y, MPFR_RNDN); break;
+        }
+        qf_mpfr_round(r, t);
+        return from_mpfr(r);
+    }
+};
+
+void qf_apply(int op, qfloat *out, const qfloat *a, const qfloat *b)
+{
+    switch (op) {
+    case 0: __op_plus_pqfloat_pqfloat(out, a, b); break;
+    case 1: __op_minus_pqfloat_pqfloat(out, a, b); break;
+    case 2: __op_multiply_pqfloat_pqfloat(out, a, b); break;
+    default: __op_divide_pqfloat_pqfloat(out, a, b); break;
+    }
+}
+
+const char OPS[] = "+-*/";
+
+// Random operands with a bias toward structured significands.
+struct Gen {
+    std::mt19937_64 rng;
+    explicit Gen(uint64_t s) : rng(s) {}
+    uint64_t u()
+    {
+        return rng();
+    }
+    int32_t range(int32_t lo, int32_t hi)
+    {
+        return lo + (int32_t)(u() % (uint64_t)(hi - lo + 1));
+    }
+    bool coin()
+    {
+        return u() & 1;
+    }
+
+    // Significand with its top bit set, in one of several shapes.
+    void mantissa(uint64_t *m)
+    {
+        switch (u() % 7) {
+        case 0:
+        case 1:
+            for (int i = 0; i < QF_LIMBS; i++)
+                m[i] = u();
+            break;
+        case 2: { // runs of equal bits
+            int bit = (int)(u() & 1), pos = 0;
+            for (int i = 0; i < QF_LIMBS; i++)
+                m[i] = 0;
+            while (pos < 384) {
+                int len = 1 + (int)(u() % 90);
+                for (int k = pos; k < pos + len && k < 384; k++)
+                    if (bit)
+                        m[k / 64] |= 1ull << (63 - k % 64);
+                pos += len;
+                bit ^= 1;
+            }
+            break;
+        }
+        case 3: { // short: only the top k bits may be nonzero
+            int k = 1 + (int)(u() % QF_PREC);
+            for (int i = 0; i < QF_LIMBS; i++) {
+                int have = k - 64 * i;
+                m[i] = have <= 0 ? 0 : have >= 64 ? u() : u() & ~(~0ull >> have);
+            }
+            break;
+        }
+        case 4: // one limb
+            m[0] = u() & (coin() ? ~0ull : ~0ull << (u() % 64));
+            for (int i = 1; i < QF_LIMBS; i++)
+                m[i] = 0;
+            break;
+        case 5: // all ones with a few holes
+            for (int i = 0; i < QF_LIMBS; i++)
+                m[i] = ~0ull;
+            for (int h = (int)(u() % 3); h > 0; h--) {
+                int k = (int)(u() % QF_PREC);
+                m[k / 64] &= ~(1ull << (63 - k % 64));
+            }
+            break;
+        default: // power of two with a few bits set
+            for (int i = 0; i < QF_LIMBS; i++)
+                m[i] = 0;
+            for (int h = (int)(u() % 3); h > 0; h--) {
+                int k = (int)(u() % QF_PREC);
+                m[k / 64] |= 1ull << (63 - k % 64);
+            }
+            break;
+        }
+        m[0] |= 1ull << 63;
+        m[5] &= QF_HIGH32;
+    }
+    int32_t exponent()
+    {
+        switch (u() % 8) {
+        case 0: return range(EMIN, EMAX);
+        case 1: return range(-1000, 1000);
+        default: return range(-40, 40);
+        }
+    }
+    qfloat normal(int32_t e)
+    {
+        uint64_t m[QF_LIMBS];
+        mantissa(m);
+        return make((int)(u() & 1), e, m);
+    }
+    // An odd integer of exactly len bits (1 <= len <= 352) as a significand.
+    void odd(uint64_t *m, int len)
+    {
+        for (int i = 0; i < QF_LIMBS; i++)
+            m[i] = 0;
+        for (int k = 0; k < len; k++)
+            if (k == 0 || k == len - 1 || (u() & 1))
+                m[k / 64] |= 1ull << (63 - k % 64);
+    }
+    qfloat small_int()
+    {
+        uint64_t n;
+        switch (u() % 4) {
+        case 0: n = 1 + u() % 400; break;
+        case 1: n = 1 + u() % 20; break;
+        case 2: n = 1 + (u() >> 32); break;
+        default: n = u() | 1; break;
+        }
+        int z = qf_clz64(n);
+        uint64_t m[QF_LIMBS] = {n << z, 0, 0, 0, 0, 0};
+        return make((int)(u() & 1), 64 - z + (coin() ? 0 : range(-30, 30)), m);
+    }
+    // A pattern outside the canonical normal form: subnormal, unnormalized,
+    // zero, infinity or NaN, with junk in the sign and guard words.
+    qfloat odd_pattern()
+    {
+        qfloat q;
+        for (int i = 0; i < 12; i++)
+            q.mantissa[i] = (uint32_t)u();
+        q.sign = coin() ? 0 : (uint32_t)(u() | 1);
+        int lead = (int)(u() % 360); // clear this many leading bits
+        for (int k = 0; k < lead && k < 352; k++)
+            q.mantissa[1 + k / 32] &= ~(1u << (31 - k % 32));
+        switch (u() % 6) {
+        case 0: q.exponent = 0; break;                                // subnormal
+        case 1: q.exponent = (uint32_t)range(1, 400); break;          // unnormalized, tiny
+        case 2: q.exponent = (uint32_t)range(1, 65534); break;        // unnormalized
+        case 3: q.exponent = coin() ? 65535u : (uint32_t)u(); break;  // NaN or inf
+        case 4: std::memset(q.mantissa, 0, sizeof q.mantissa); break; // zero-ish
+        default:
+            std::memset(q.mantissa, 0, sizeof q.mantissa);
+            q.exponent = 65535 + (uint32_t)(u() % 3); // infinity
+            break;
+        }
+        return q;
+    }
+};
+
+// One random operand pair from a mix of the hard cases; ref is used to build
+// operands whose exact results sit on or next to rounding midpoints.
+void pair(Gen &g, Ref &ref, qfloat &a, qfloat &b)
+{
+    uint64_t m[QF_LIMBS], n[QF_LIMBS];
+    int kind = (int)(g.u() % 12);
+    switch (kind) {
+    case 0: { // independent, exponents near each other
+        int32_t e = g.exponent();
+        a = g.normal(e);
+        b = g.normal(std::max(EMIN, std::min(EMAX, e + g.range(-3, 3))));
+        break;
+    }
+    case 1: { // exponent gaps up to and beyond the precision
+        int32_t gap = g.coin() ? g.range(0, 1000) : g.range(0, 6) + 64 * g.range(0, 8) - 3;
+        int32_t e = g.range(-200, 200);
+        a = g.normal(e);
+        b = g.normal(e - std::max(0, gap));
+        if (g.coin())
+            std::swap(a, b);
+        break;
+    }
+    case 2: { // cancellation: b close to a or to a neighbouring binade
+        int32_t e = g.exponent();
+        g.mantissa(m);
+        std::memcpy(n, m, sizeof n);
+        int from = g.range(0, QF_PREC - 1);
+        for (int k = from; k < QF_PREC; k++)
+            if (g.coin())
+                n[k / 64] ^= 1ull << (63 - k % 64);
+        n[0] |= 1ull << 63;
+        a = make(0, e, m);
+        b = make(0, e, n);
+        if (g.u() % 4 == 0) {
+            // a = 2^e-ish and b just below it: borrows across the binade
+            for (int i = 0; i < QF_LIMBS; i++)
+                m[i] = i == 0 ? 1ull << 63 : 0;
+            m[5] = (uint64_t)(g.u() & 3) << 32;
+            a = make(0, e, m);
+            for (int i = 0; i < QF_LIMBS; i++)
+                n[i] = ~0ull - (i == 5 ? g.u() % 4 : 0);
+            b = make(0, std::max(EMIN, e - (g.coin() ? g.range(0, 2) : g.range(1, 500))), n);
+        }
+        a.sign = g.coin() ? 0xFFFFFFFFu : 0;
+        b.sign = g.coin() ? 0xFFFFFFFFu : 0;
+        break;
+    }
+    case 3: { // sum on or next to a midpoint: b's last bit at a's half unit
+        int32_t e = g.range(-100, 100);
+        g.mantissa(m);
+        a = make(0, e, m);
+        int len = g.range(1, QF_PREC);
+        g.odd(n, len);
+        int32_t lsb = e - 353 - (g.u() % 3 == 0 ? g.range(0, 70) : 0);
+        b = make(0, lsb + len, n);
+        a.sign = g.coin() ? 0xFFFFFFFFu : 0;
+        b.sign = g.coin() ? 0xFFFFFFFFu : 0;
+        if (g.coin()) { // next to the midpoint: move b by its own unit
+            uint64_t one[QF_LIMBS] = {1ull << 63, 0, 0, 0, 0, 0};
+            qfloat ulp = make(g.coin(), lsb + len - QF_PREC + 1, one);
+            qf_to_mpfr(ref.x, &b);
+            qf_to_mpfr(ref.y, &ulp);
+            mpfr_add(ref.w, ref.x, ref.y, MPFR_RNDN);
+            int t = mpfr_set(ref.r, ref.w, MPFR_RNDN);
+            qf_mpfr_round(ref.r, t);
+            b = from_mpfr(ref.r);
+        }
+        break;
+    }
+    case 4: { // product of odd integers of 352..355 bits in total: ties and near ties
+        int total = g.range(352, 355);
+        int l1 = g.coin() ? g.range(1, 64) : g.range(total - QF_PREC > 0 ? total - QF_PREC : 1, QF_PREC);
+        int l2 = std::min(QF_PREC, std::max(1, total - l1));
+        g.odd(m, l1);
+        g.odd(n, l2);
+        a = make(g.coin(), g.range(-60, 60), m);
+        b = make(g.coin(), g.range(-60, 60), n);
+        break;
+    }
+    case 5: { // quotient next to a midpoint: a = RN(b * (q + half unit))
+        b = g.coin() ? g.small_int() : g.normal(g.range(-50, 50));
+        g.mantissa(m);
+        qfloat q = make(0, g.range(-50, 50), m);
+        qf_to_mpfr(ref.x, &q);
+        mpfr_set_prec(ref.w, 2000);
+        mpfr_set(ref.w, ref.x, MPFR_RNDN);
+        mpfr_nextabove(ref.x); // q + one unit at 352 bits
+        mpfr_add(ref.w, ref.w, ref.x, MPFR_RNDN);
+        mpfr_div_2ui(ref.w, ref.w, 1, MPFR_RNDN); // the midpoint, exactly
+        qf_to_mpfr(ref.y, &b);
+        mpfr_mul(ref.w, ref.w, ref.y, MPFR_RNDN); // exact at 2000 bits
+        int t = mpfr_set(ref.r, ref.w, MPFR_RNDN);
+        qf_mpfr_round(ref.r, t);
+        a = from_mpfr(ref.r);
+        break;
+    }
+    case 6: { // small-integer operands
+        a = g.coin() ? g.small_int() : g.normal(g.exponent());
+        b = g.small_int();
+        if (g.coin())
+            std::swap(a, b);
+        break;
+    }
+    case 7: { // results at the bottom of the range, subnormal operands
+        int32_t target = g.range(EMIN - 360, EMIN + 3);
+        int32_t ea = g.range(-16000, -400);
+        a = g.normal(ea);
+        int sel = (int)(g.u() % 3);
+        if (sel == 0) // product near the target
+            b = g.normal(std::max(EMIN, std::min(EMAX, target - ea)));
+        else if (sel == 1) // quotient near the target
+            b = g.normal(std::max(EMIN, std::min(EMAX, ea - target)));
+        else { // sums of tiny numbers
+            a = g.normal(g.range(EMIN, EMIN + 3));
+            b = g.coin() ? g.normal(g.range(EMIN, EMIN + 360)) : g.odd_pattern();
+            if (g.coin())
+                b.exponent = 0;
+        }
+        break;
+    }
+    case 8: { // results at the top of the range
+        int32_t target = g.range(EMAX - 2, EMAX + 1);
+        int32_t ea = g.range(400, 16000);
+        g.mantissa(m);
+        if (g.coin())
+            for (int i = 0; i < QF_LIMBS; i++)
+                m[i] = ~0ull;
+        a = make(g.coin(), ea, m);
+        int sel = (int)(g.u() % 3);
+        if (sel == 0)
+            b = g.normal(std::max(EMIN, std::min(EMAX, target - ea)));
+        else if (sel == 1)
+            b = g.normal(std::max(EMIN, std::min(EMAX, ea - target)));
+        else {
+            a = make(g.coin(), EMAX, m);
+            b = g.normal(EMAX - g.range(0, 400));
+        }
+        break;
+    }
+    case 9: // noncanonical and special patterns
+        a = g.coin() ? g.odd_pattern() : g.normal(g.exponent());
+        b = g.odd_pattern();
+        if (g.coin())
+            std::swap(a, b);
+        break;
+    default: // anything at all
+        a = g.normal(g.exponent());
+        b = g.normal(g.exponent());
+        break;
+    }
+}
+
+struct Mismatches {
+    long count = 0;
+    void report(const char *what, const qfloat &a, const qfloat &b, const qfloat &got, const qfloat &want)
+    {
+        if (++count <= 8)
+            ADD_FAILURE() << what << "\n a    " << hex(a) << "\n b    " << hex(b) << "\n got  " << hex(got)
+                          << "\n want " << hex(want);
+    }
+};
+
+TEST(QfloatArith, MatchesMpfrOnHardRandomOperands)
+{
+    Ref ref;
+    Gen g(test_seed());
+    Mismatches bad;
+    const long pairs = 300000;
+    long checked = 0;
+    for (long i = 0; i < pairs; i++) {
+        qfloat a, b, got;
+        pair(g, ref, a, b);
+        qf_to_mpfr(ref.x, &a);
+        qf_to_mpfr(ref.y, &b);
+        for (int op = 0; op < 4; op++) {
+            qfloat want = ref.apply_loaded(op);
+            qf_apply(op, &got, &a, &b);
+            checked++;
+            if (!same(got, want)) {
+                char what[32];
+                std::snprintf(what, sizeof what, "op %c, pair %ld", OPS[op], i);
+                bad.report(what, a, b, got, want);
+            }
+        }
+    }
+    std::printf("checked %ld results, %ld mismatches\n", checked, bad.count);
+    EXPECT_EQ(bad.count, 0);
+}
+
+// Each operation must read its operands before writing: out may be either.
+TEST(QfloatArith, OutputMayAliasInputs)
+{
+    Ref ref;
+    Gen g(test_seed() + 1);
+    for (int i = 0; i < 2000; i++) {
+        qfloat a, b;
+        pair(g, ref, a, b);
+        for (int op = 0; op < 4; op++) {
+            qfloat want, x = a, y = b;
+            qf_apply(op, &want, &a, &b);
+            qf_apply(op, &x, &x, &b);
+            EXPECT_TRUE(same(x, want)) << OPS[op] << " out==a";
+            qf_apply(op, &y, &a, &y);
+            EXPECT_TRUE(same(y, want)) << OPS[op] << " out==b";
+            qfloat s = a, sq;
+            qf_apply(op, &sq, &a, &a);
+            qf_apply(op, &s, &s, &s);
+            EXPECT_TRUE(same(s, sq)) << OPS[op] << " out==a==b";
+            EXPECT_TRUE(same(sq, ref.apply(op, a, a))) << OPS[op] << " a op a";
+        }
+    }
+}
+
+qfloat q_of(double d)
+{
+    mpfr_t t;
+    mpfr_init2(t, QF_PREC);
+    mpfr_set_d(t, d, MPFR_RNDN);
+    qfloat q = from_mpfr(t);
+    mpfr_clear(t);
+    return q;
+}
+
+qfloat q_nan()
+{
+    qfloat q;
+    qf_set_nan(&q);
+    return q;
+}
+
+bool is_nan(const qfloat &q)
+{
+    return same(q, q_nan());
+}
+
+// Zeros, infinities, NaN and subnormals in every combination, against MPFR;
+// the IEEE rules are spelled out for the ones callers lean on.
+TEST(QfloatArith, SpecialOperands)
+{
+    Ref ref;
+    std::vector<qfloat> v = {q_of(0.0), q_of(-0.0), q_of(INFINITY), q_of(-INFINITY),
+                             q_nan(),   q_of(1.0),  q_of(-2.5),     q_of(3.0)};
+    qfloat sub = {}; // smallest subnormal and a larger one
+    sub.mantissa[11] = 1;
+    v.push_back(sub);
+    sub.mantissa[2] = 0x1234;
+    sub.sign = 0xFFFFFFFFu;
+    v.push_back(sub);
+    qfloat big = {};
+    big.exponent = 65534;
+    for (int i = 1; i < 12; i++)
+        big.mantissa[i] = 0xFFFFFFFFu;
+    v.push_back(big);
+    for (const qfloat &a : v)
+        for (const qfloat &b : v)
+            for (int op = 0; op < 4; op++) {
+                qfloat got;
+                qf_apply(op, &got, &a, &b);
+                qfloat want = ref.apply(op, a, b);
+                EXPECT_TRUE(same(got, want)) << OPS[op] << "\n a    " << hex(a) << "\n b    " << hex(b)
+                                             << "\n got  " << hex(got) << "\n want " << hex(want);
+            }
+    qfloat r, pz = q_of(0.0), nz = q_of(-0.0), one = q_of(1.0), inf = q_of(INFINITY);
+    __op_plus_pqfloat_pqfloat(&r, &nz, &nz);
+    EXPECT_EQ(r.sign, 0xFFFFFFFFu) << "-0 + -0 = -0";
+    __op_minus_pqfloat_pqfloat(&r, &one, &one);
+    EXPECT_TRUE(same(r, pz)) << "x - x = +0";
+    __op_minus_pqfloat_pqfloat(&r, &inf, &inf);
+    EXPECT_TRUE(is_nan(r));
+    __op_multiply_pqfloat_pqfloat(&r, &pz, &inf);
+    EXPECT_TRUE(is_nan(r));
+    __op_divide_pqfloat_pqfloat(&r, &pz, &nz);
+    EXPECT_TRUE(is_nan(r));
+    __op_divide_pqfloat_pqfloat(&r, &inf, &inf);
+    EXPECT_TRUE(is_nan(r));
+    qfloat mone = q_of(-1.0);
+    __op_divide_pqfloat_pqfloat(&r, &mone, &pz);
+    EXPECT_TRUE(same(r, q_of(-INFINITY)));
+    __op_divide_pqfloat_pqfloat(&r, &one, &nz);
+    EXPECT_TRUE(same(r, q_of(-INFINITY)));
+    // largest finite + its last unit rounds to infinity; times 2 overflows
+    qfloat two = q_of(2.0);
+    __op_multiply_pqfloat_pqfloat(&r, &big, &two);
+    EXPECT_TRUE(same(r, inf));
+}
+
+TEST(QfloatArith, NegationAndAbs)
+{
+    Ref ref;
+    Gen g(test_seed() + 2);
+    for (int i = 0; i < 20000; i++) {
+        qfloat a = g.coin() ? g.odd_pattern() : g.normal(g.exponent()), got;
+        qf_to_mpfr(ref.x, &a);
+        mpfr_neg(ref.r, ref.x, MPFR_RNDN);
+        qfloat want = from_mpfr(ref.r);
+        __op_minus_pqfloat(&got, &a);
+        ASSERT_TRUE(same(got, want)) << hex(a) << "\n got  " << hex(got) << "\n want " << hex(want);
+        qfloat x = a;
+        __op_minus_pqfloat(&x, &x);
+        ASSERT_TRUE(same(x, want));
+        qfloat y = a;
+        EXPECT_EQ(_qabs(&y), &y);
+        EXPECT_EQ(y.sign, 0u);
+        EXPECT_EQ(std::memcmp(&y.exponent, &a.exponent, 52), 0);
+    }
+}
+
+// Comparisons against mpfr_cmp: +0 == -0, NaN unordered, infinities ordered.
+TEST(QfloatArith, Comparisons)
+{
+    Ref ref;
+    Gen g(test_seed() + 3);
+    for (int i = 0; i < 100000; i++) {
+        qfloat a, b;
+        pair(g, ref, a, b);
+        if (g.u() % 8 == 0)
+            b = a;
+        if (g.u() % 8 == 0) { // equal values, different encodings
+            b = a;
+            b.mantissa[0] ^= 1;
+            if (g.coin())
+                b.sign = b.sign ? 1 : 0;
+        }
+        qf_to_mpfr(ref.x, &a);
+        qf_to_mpfr(ref.y, &b);
+        bool unordered = mpfr_unordered_p(ref.x, ref.y);
+        int c = unordered ? 0 : mpfr_cmp(ref.x, ref.y);
+        ASSERT_EQ(!!__op_equal_pqfloat_pqfloat(&a, &b), !unordered && c == 0) << hex(a) << "\n" << hex(b);
+        ASSERT_EQ(!!__op_less_pqfloat_pqfloat(&a, &b), !unordered && c < 0) << hex(a) << "\n" << hex(b);
+        ASSERT_EQ(!!__op_lessequal_pqfloat_pqfloat(&a, &b), !unordered && c <= 0) << hex(a) << "\n" << hex(b);
+        int32_t n;
+        switch (g.u() % 4) {
+        case 0: n = INT32_MIN + (int32_t)(g.u() % 3); break;
+        case 1: n = INT32_MAX - (int32_t)(g.u() % 3); break;
+        case 2: n = (int32_t)g.range(-500, 500); break;
+        default: n = (int32_t)g.u(); break;
+        }
+        if (g.coin()) { // a near n
+            __op_cast_int_qfloat(&a, n);
+            if (g.coin()) {
+                const uint64_t one[QF_LIMBS] = {1ull << 63, 0, 0, 0, 0, 0};
+                qfloat tiny = make(g.coin(), g.range(-400, 0), one);
+                __op_plus_pqfloat_pqfloat(&a, &a, &tiny);
+            }
+            qf_to_mpfr(ref.x, &a);
+        }
+        unordered = mpfr_nan_p(ref.x);
+        c = unordered ? 0 : mpfr_cmp_si(ref.x, n);
+        ASSERT_EQ(!!__op_less_pqfloat_int(&a, n), !unordered && c < 0) << hex(a) << " < " << n;
+        ASSERT_EQ(!!__op_less_int_pqfloat(n, &a), !unordered && c > 0) << n << " < " << hex(a);
+    }
+    qfloat pz = q_of(0.0), nz = q_of(-0.0), nan = q_nan(), inf = q_of(INFINITY), ninf = q_of(-INFINITY);
+    EXPECT_TRUE(__op_equal_pqfloat_pqfloat(&pz, &nz));
+    EXPECT_FALSE(__op_less_pqfloat_pqfloat(&nz, &pz));
+    EXPECT_TRUE(__op_lessequal_pqfloat_pqfloat(&pz, &nz));
+    EXPECT_FALSE(__op_equal_pqfloat_pqfloat(&nan, &nan));
+    EXPECT_FALSE(__op_lessequal_pqfloat_pqfloat(&nan, &nan));
+    EXPECT_FALSE(__op_less_pqfloat_int(&nan, 0));
+    EXPECT_FALSE(__op_less_int_pqfloat(0, &nan));
+    EXPECT_TRUE(__op_less_pqfloat_pqfloat(&ninf, &inf));
+    EXPECT_TRUE(__op_less_int_pqfloat(INT32_MAX, &inf));
+    EXPECT_TRUE(__op_less_pqfloat_int(&ninf, INT32_MIN));
+    EXPECT_FALSE(__op_less_pqfloat_int(&nz, 0));
+}
+
+TEST(QfloatArith, IntConversions)
+{
+    Ref ref;
+    Gen g(test_seed() + 4);
+    for (int i = 0; i < 100000; i++) {
+        const int32_t edge[8] = {INT32_MIN, INT32_MAX, 0, 1, -1, INT32_MIN + 1, 400, -400};
+        int32_t n = i < 8 ? edge[i] : (int32_t)(g.u() >> (g.u() % 32));
+        qfloat q, q2;
+        __op_cast_int_qfloat(&q, n);
+        _ltoq(&n, &q2);
+        mpfr_set_si(ref.r, n, MPFR_RNDN);
+        ASSERT_TRUE(same(q, from_mpfr(ref.r))) << n;
+        ASSERT_TRUE(same(q2, q)) << n;
+        ASSERT_EQ(_qtoi(&q), n);
+    }
+    // _qtoi: truncation toward zero, saturation, NaN gives 0
+    for (int i = 0; i < 100000; i++) {
+        qfloat a = g.u() % 4 ? g.normal(g.range(-3, 36)) : g.odd_pattern();
+        qf_to_mpfr(ref.x, &a);
+        long want;
+        if (mpfr_nan_p(ref.x))
+            want = 0;
+        else if (mpfr_cmp_si(ref.x, INT32_MAX) > 0)
+            want = INT32_MAX;
+        else if (mpfr_cmp_si(ref.x, INT32_MIN) < 0)
+            want = INT32_MIN;
+        else
+            want = mpfr_get_si(ref.x, MPFR_RNDZ);
+        ASSERT_EQ(_qtoi(&a), want) << hex(a);
+    }
+    qfloat inf = q_of(INFINITY), ninf = q_of(-INFINITY), h = q_of(-2147483648.75), k = q_of(2147483647.5);
+    EXPECT_EQ(_qtoi(&inf), INT32_MAX);
+    EXPECT_EQ(_qtoi(&ninf), INT32_MIN);
+    EXPECT_EQ(_qtoi(&h), INT32_MIN);
+    EXPECT_EQ(_qtoi(&k), INT32_MAX);
+    qfloat m = q_of(-7.999);
+    EXPECT_EQ(_qtoi(&m), -7);
+}
+
+uint32_t float_bits(float f)
+{
+    uint32_t u;
+    std::memcpy(&u, &f, sizeof u);
+    return u;
+}
+
+// _qtof rounds the whole value once: compared with mpfr_get_flt, including
+// float subnormals, overflow and values on and next to float midpoints
+// (where rounding through double would go wrong).
+TEST(QfloatArith, FloatConversion)
+{
+    Ref ref;
+    Gen g(test_seed() + 5);
+    for (int i = 0; i < 200000; i++) {
+        qfloat a;
+        int kind = (int)(g.u() % 4);
+        if (kind == 0) {
+            a = g.normal(g.range(-160, 140));
+        } else if (kind == 1) {
+            a = g.odd_pattern();
+        } else {
+            // a float midpoint 1.f * 2^e + half unit, nudged a little or not
+            int32_t e = g.range(-152, 129);
+            int32_t prec = e >= -126 ? 24 : e + 150; // bits of a float near 2^e
+            uint64_t m[QF_LIMBS] = {g.u() | 1ull << 63, 0, 0, 0, 0, 0};
+            if (prec >= 1 && prec <= 24) {
+                m[0] &= ~0ull << (64 - prec);
+                m[0] |= 1ull << (63 - prec);
+            }
+            if (kind == 3) {
+                int k = g.range(prec + 1, QF_PREC - 1);
+                if (k > 0 && k < QF_PREC) {
+                    if (g.coin())
+                        m[k / 64] |= 1ull << (63 - k % 64);
+                    else { // just below the midpoint
+                        m[0] &= ~(1ull << (63 - std::max(prec, 0)));
+                        for (int j = std::max(prec, 0) + 1; j < QF_PREC; j++)
+                            m[j / 64] |= 1ull << (63 - j % 64);
+                    }
+                }
+            }
+            a = make(g.coin(), e + 1, m);
+        }
+        qf_to_mpfr(ref.x, &a);
+        float want = mpfr_get_flt(ref.x, MPFR_RNDN);
+        float got = _qtof(&a);
+        if (std::isnan(want))
+            ASSERT_TRUE(std::isnan(got)) << hex(a);
+        else
+            ASSERT_EQ(float_bits(got), float_bits(want)) << hex(a) << " got " << got << " want " << want;
+    }
+}
+
+// QFLT_EPSILON is the qfloat nearest to its 71-digit decimal, which is 2^-352
+// to those digits (the nearest qfloat lies 1.7e35 units above 2^-352).
+TEST(QfloatArith, EpsilonIsNearestToItsDecimal)
+{
+    Ref ref;
+    mpfr_set_str(ref.r, "1.0900377190420865842969737513593110651511287639835344898368128235126807E-106", 10,
+                 MPFR_RNDN);
+    EXPECT_TRUE(same(QFLT_EPSILON, from_mpfr(ref.r)));
+    mpfr_set_ui_2exp(ref.w, 1, -352, MPFR_RNDN);
+    mpfr_sub(ref.w, ref.r, ref.w, MPFR_RNDN);
+    mpfr_mul_2ui(ref.w, ref.w, 352 + 351, MPFR_RNDN); // in units of the last place
+    EXPECT_GT(mpfr_get_d(ref.w, MPFR_RNDN), 1.6e35);  // relative to 2^-352: 1 + 3.7e-71
+    EXPECT_LT(mpfr_get_d(ref.w, MPFR_RNDN), 1.7e35);
+    qfloat one = q_of(1.0), half = q_of(0.5), s;
+    // 1/2 + epsilon is the next qfloat above 1/2; 1 + epsilon rounds back to 1
+    __op_plus_pqfloat_pqfloat(&s, &half, &QFLT_EPSILON);
+    EXPECT_FALSE(same(s, half));
+    __op_plus_pqfloat_pqfloat(&s, &one, &QFLT_EPSILON);
+    EXPECT_FALSE(same(s, one)); // just above the tie, so rounds up
+}
+
+// The portable 128/64 division used where there is no divq instruction.
+TEST(QfloatArith, PortableLimbDivision)
+{
+    Gen g(test_seed() + 6);
+    for (int i = 0; i < 1000000; i++) {
+        uint64_t d = g.u() | 1ull << 63;
+        if (g.coin())
+            d &= ~0ull << (g.u() % 64);
+        uint64_t hi = g.u() % 3 == 0 ? d - 1 - g.u() % 3 : g.u() % d,
+                 lo = g.coin() ? g.u() : ~0ull * (g.u() & 1);
+        uint64_t r1, r2;
+        uint64_t q1 = qf_div128_portable(hi, lo, d, &r1);
+        unsigned __int128 n = ((unsigned __int128)hi << 64) | lo;
+        uint64_t q2 = (uint64_t)(n / d);
+        r2 = (uint64_t)(n % d);
+        ASSERT_EQ(q1, q2) << hi << " " << lo << " " << d;
+        ASSERT_EQ(r1, r2);
+    }
+}
+
+} // namespace
