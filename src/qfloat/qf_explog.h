@@ -1,0 +1,41 @@
+/*
+ * Internal entry points shared by the exp and log evaluations, and the wide
+ * retry paths on their own (so that tests can check them directly).
+ */
+#ifndef ZELQ_QF_EXPLOG_H
+#define ZELQ_QF_EXPLOG_H
+
+#include "qf_internal.h"
+
+#include <stdint.h>
+
+/* Fraction widths (in limbs) of the retry precisions, in order of use. The
+ * last one is the widest that the stored ln 2 supports. */
+#define QF_WIDE_LEVELS 3
+#define QF_WIDE_MAX_NF 47
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/*
+ * exp(r) for a fraction r (nf limbs, 2 <= nf <= QF_WIDE_MAX_NF, value below
+ * 0.75) with an absolute error in r itself of at most 3 units. Writes the
+ * result as a mixed value y (nf + 1 limbs) and returns errbit such that
+ * |y - exp(r_exact)| <= 2^errbit units of 2^(-64 nf).
+ */
+int qf_exp_wide_kernel(uint64_t *y, const uint64_t *r, int nf);
+
+/* The retry paths of _expq / _logq alone, at the given fraction width
+ * (nf limbs). Return 1 and store the correctly rounded result when the
+ * error bound decides the rounding at that width, 0 otherwise. Finite,
+ * in-range arguments only (x nonzero and |x| in [2^-400, 2^16) for exp;
+ * x finite, positive and not 1 for log). */
+int qf_exp_wide(qfloat *out, const qfloat *x, int nf);
+int qf_log_wide(qfloat *out, const qfloat *x, int nf);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,260 @@
+/*
+ * Multi-limb unsigned fixed-point kernels for the exp and log evaluations.
+ * A value is an array of 64-bit limbs, least significant first. "Fraction"
+ * arrays of n limbs stand for A / 2^(64n); "mixed" arrays carry one more limb
+ * on top holding a small integer part. Differences are taken modulo the
+ * array width (two's complement), so signed intermediate values work too.
+ * Every routine is exact unless its comment states an error bound, given in
+ * units U of the last limb (U = 2^-64n for an n-limb fraction).
+ */
+#ifndef ZELQ_QF_FIXED_H
+#define ZELQ_QF_FIXED_H
+
+#include "qf_internal.h"
+
+#include <stdint.h>
+#include <string.h>
+
+/* Widest array any caller uses (47 fraction limbs, integer limb, spare). */
+#define QF_FX_MAX 50
+
+/* r = a + b over n limbs; returns the carry out. r may alias a or b. */
+static inline uint64_t qf_fx_add(uint64_t *r, const uint64_t *a, const uint64_t *b, int n)
+{
+    uint64_t c = 0;
+    for (int i = 0; i < n; i++) {
+        uint64_t s = a[i] + c;
+        c = s < c;
+        uint64_t t = s + b[i];
+        c += t < s;
+        r[i] = t;
+    }
+    return c;
+}
+
+/* r = a - b over n limbs; returns the borrow out. r may alias a or b. */
+static inline uint64_t qf_fx_sub(uint64_t *r, const uint64_t *a, const uint64_t *b, int n)
+{
+    uint64_t c = 0;
+    for (int i = 0; i < n; i++) {
+        uint64_t s = a[i] - c;
+        c = s > a[i];
+        uint64_t t = s - b[i];
+        c += t > s;
+        r[i] = t;
+    }
+    return c;
+}
+
+/* a = -a over n limbs (two's complement). */
+static inline void qf_fx_neg(uint64_t *a, int n)
+{
+    uint64_t c = 1;
+    for (int i = 0; i < n; i++) {
+        uint64_t t = ~a[i] + c;
+        c = c && t == 0;
+        a[i] = t;
+    }
+}
+
+/* Adds v * 2^(64 pos) to a (n limbs), carrying upwards; the carry out of the
+ * top limb is dropped (modular). */
+static inline void qf_fx_add_limb(uint64_t *a, int n, int pos, uint64_t v)
+{
+    for (int i = pos; i < n && v; i++) {
+        uint64_t t = a[i] + v;
+        v = t < v;
+        a[i] = t;
+    }
+}
+
+static inline int qf_fx_is_zero(const uint64_t *a, int n)
+{
+    uint64_t any = 0;
+    for (int i = 0; i < n; i++)
+        any |= a[i];
+    return any == 0;
+}
+
+/* -1, 0, 1 as a <, =, > b (unsigned, n limbs). */
+static inline int qf_fx_cmp(const uint64_t *a, const uint64_t *b, int n)
+{
+    for (int i = n - 1; i >= 0; i--)
+        if (a[i] != b[i])
+            return a[i] < b[i] ? -1 : 1;
+    return 0;
+}
+
+/*
+ * Product of two n-limb fractions (n >= 2): r = a * b / 2^(64n) - delta with
+ * 0 <= delta < 1 + n * 2^-60 units of r's last limb. Only the partial
+ * products of columns n-2 and up are formed: what the lower columns would
+ * carry in is below n * 2^-64 units, the rest is the truncation. r must not
+ * alias a or b.
+ */
+static inline void qf_fx_mul_frac(uint64_t *r, const uint64_t *a, const uint64_t *b, int n)
+{
+    uint64_t c0 = 0, c1 = 0, c2 = 0; // column accumulator c2:c1:c0
+    for (int d = n - 2; d <= 2 * n - 2; d++) {
+        int lo = d - (n - 1) > 0 ? d - (n - 1) : 0;
+        int hi = d < n - 1 ? d : n - 1;
+        for (int i = lo; i <= hi; i++) {
+            uint64_t ph, pl;
+            qf_mul64(a[i], b[d - i], &ph, &pl);
+            c0 += pl;
+            ph += c0 < pl; // ph <= 2^64 - 2: no overflow
+            c1 += ph;
+            c2 += c1 < ph;
+        }
+        if (d >= n)
+            r[d - n] = c0;
+        c0 = c1;
+        c1 = c2;
+        c2 = 0;
+    }
+    r[n - 1] = c0;
+}
+
+/* r[0..n-1] = low n limbs of a * c; returns the limb above them. Exact. r
+ * may alias a. */
+static inline uint64_t qf_fx_mul_limb(uint64_t *r, const uint64_t *a, int n, uint64_t c)
+{
+    uint64_t carry = 0;
+    for (int i = 0; i < n; i++) {
+        uint64_t ph, pl;
+        qf_mul64(a[i], c, &ph, &pl);
+        pl += carry;
+        ph += pl < carry;
+        r[i] = pl;
+        carry = ph;
+    }
+    return carry;
+}
+
+/*
+ * Product of two mixed values of nf fraction limbs and one integer limb each
+ * (a = I + f, b = J + g, small integer parts): r = I*J + I*g + J*f + f*g with
+ * f*g formed by qf_fx_mul_frac, so r is below the exact product by less than
+ * 1 + nf * 2^-60 units. The integer part must stay below 2^64. r must not
+ * alias a or b.
+ */
+static inline void qf_fx_mul_mixed(uint64_t *r, const uint64_t *a, const uint64_t *b, int nf)
+{
+    uint64_t t[QF_FX_MAX];
+    qf_fx_mul_frac(r, a, b, nf);
+    r[nf] = a[nf] * b[nf];
+    if (b[nf]) {
+        t[nf] = qf_fx_mul_limb(t, a, nf, b[nf]);
+        qf_fx_add(r, r, t, nf + 1);
+    }
+    if (a[nf]) {
+        t[nf] = qf_fx_mul_limb(t, b, nf, a[nf]);
+        qf_fx_add(r, r, t, nf + 1);
+    }
+}
+
+/* r = y * (1 + e) for a mixed y (nf + 1 limbs) and an nf-limb fraction e,
+ * below the exact product by less than 1 + nf * 2^-60 units. r must not alias
+ * y or e. */
+static inline void qf_fx_mul_one_plus(uint64_t *r, const uint64_t *y, const uint64_t *e, int nf)
+{
+    uint64_t t[QF_FX_MAX];
+    qf_fx_mul_frac(r, y, e, nf);
+    r[nf] = 0;
+    qf_fx_add(r, r, y, nf + 1);
+    t[nf] = qf_fx_mul_limb(t, e, nf, y[nf]);
+    qf_fx_add(r, r, t, nf + 1);
+}
+
+/* Bits [b, b + 64) of the integer in a (n limbs); bits outside it read 0. */
+static inline uint64_t qf_fx_bits_at(const uint64_t *a, int n, long b)
+{
+    long q = b >= 0 ? b / 64 : -((-b + 63) / 64);
+    int o = (int)(b - 64 * q);
+    uint64_t lo = (q >= 0 && q < n) ? a[q] : 0;
+    uint64_t hi = (q + 1 >= 0 && q + 1 < n) ? a[q + 1] : 0;
+    return o ? (lo >> o) | (hi << (64 - o)) : lo;
+}
+
+/* r (nr limbs) = floor(a * 2^s) for the integer a (na limbs), s of either
+ * sign; bits shifted past the top of r are lost. r must not alias a. Returns
+ * nonzero when the bits dropped at the bottom were not all zero. */
+static inline int qf_fx_shift(uint64_t *r, int nr, const uint64_t *a, int na, long s)
+{
+    for (int i = 0; i < nr; i++)
+        r[i] = qf_fx_bits_at(a, na, 64L * i - s);
+    if (s >= 0)
+        return 0;
+    uint64_t lost = 0;
+    for (long b = 0; b < -s; b += 64) {
+        uint64_t w = qf_fx_bits_at(a, na, b);
+        long left = -s - b;
+        lost |= left >= 64 ? w : (w & ((1ull << left) - 1));
+    }
+    return lost != 0;
+}
+
+/* a = floor(a / d) in place (n limbs, 0 < d < 2^32), by 32-bit halves so that
+ * only 64-bit divisions are needed. */
+static inline void qf_fx_div_small(uint64_t *a, int n, uint32_t d)
+{
+    uint64_t rem = 0;
+    for (int i = n - 1; i >= 0; i--) {
+        uint64_t cur = (rem << 32) | (a[i] >> 32);
+        uint64_t qh = cur / d;
+        rem = cur % d;
+        cur = (rem << 32) | (a[i] & 0xFFFFFFFFull);
+        uint64_t ql = cur / d;
+        rem = cur % d;
+        a[i] = (qh << 32) | ql;
+    }
+}
+
+/* Rounds L * 2^scale (L: the integer in le, n limbs) to a qfloat with the
+ * given sign, by qf_round_pack. */
+static inline void qf_fx_round(qfloat *out, int neg, int32_t scale, const uint64_t *le, int n)
+{
+    int top = n - 1;
+    while (top >= 0 && le[top] == 0)
+        top--;
+    if (top < 0) {
+        qf_set_zero(out, neg);
+        return;
+    }
+    int lz = qf_clz64(le[top]);
+    uint64_t mag[QF_FX_MAX];
+    for (int i = 0; i <= top; i++) {
+        uint64_t below = top - i - 1 >= 0 ? le[top - i - 1] : 0;
+        mag[i] = lz ? (le[top - i] << lz) | (below >> (64 - lz)) : le[top - i];
+    }
+    int32_t bitlen = 64 * (top + 1) - lz;
+    qf_round_pack(out, neg, scale + bitlen, mag, top + 1, 0);
+}
+
+/*
+ * Rounding decision: the exact value lies within 2^errbit units of
+ * approx * 2^scale (approx: n limbs, 0 <= errbit < 64 * (n - 1), top limb
+ * with headroom). Rounds both ends of that interval; when they agree the
+ * rounding of the exact value is decided (rounding is monotone) and stored
+ * in out, and 1 is returned. Returns 0 when the interval straddles a
+ * rounding boundary or reaches zero.
+ */
+static inline int qf_fx_decide(qfloat *out, int neg, int32_t scale, const uint64_t *approx, int n, int errbit)
+{
+    uint64_t lo[QF_FX_MAX], hi[QF_FX_MAX], e[QF_FX_MAX];
+    memset(e, 0, sizeof(uint64_t) * (size_t)n);
+    e[errbit / 64] = 1ull << (errbit % 64);
+    if (qf_fx_cmp(approx, e, n) <= 0)
+        return 0;
+    qf_fx_sub(lo, approx, e, n);
+    qf_fx_add(hi, approx, e, n);
+    qfloat a, b;
+    qf_fx_round(&a, neg, scale, lo, n);
+    qf_fx_round(&b, neg, scale, hi, n);
+    if (memcmp(&a, &b, sizeof a) != 0)
+        return 0;
+    *out = a;
+    return 1;
+}
+
+#endif

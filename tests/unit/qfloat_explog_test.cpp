@@ -1,0 +1,313 @@
+// _expq and _logq against MPFR's correctly rounded exp and log at 352 bits,
+// with qfloat's exponent range and gradual underflow applied to MPFR. Every
+// comparison is bit-exact. QF_SEED overrides the random seed.
+#include "qf_explog.h"
+#include "qf_mpfr.h"
+#include "qfloat.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+
+namespace
+{
+
+uint64_t seed_value()
+{
+    static uint64_t seed = [] {
+        const char *env = std::getenv("QF_SEED");
+        uint64_t s = env ? std::strtoull(env, nullptr, 0) : std::random_device{}() * 0x9E3779B97F4A7C15ull;
+        std::printf("qfloat_explog_test seed: QF_SEED=%llu\n", (unsigned long long)s);
+        return s;
+    }();
+    return seed;
+}
+
+struct Mpfr {
+    mpfr_t v;
+    explicit Mpfr(mpfr_prec_t p = 352)
+    {
+        mpfr_init2(v, p);
+    }
+    ~Mpfr()
+    {
+        mpfr_clear(v);
+    }
+};
+
+std::string hex(const qfloat &q)
+{
+    char buf[200];
+    int n = std::snprintf(buf, sizeof buf, "%c e=%u ", q.sign ? '-' : '+', q.exponent);
+    for (int i = 1; i <= 11; i++)
+        n += std::snprintf(buf + n, sizeof buf - (size_t)n, "%08x", q.mantissa[i]);
+    return buf;
+}
+
+void oracle(qfloat *out, const qfloat *x, bool is_exp)
+{
+    Mpfr a, r;
+    qf_to_mpfr(a.v, x);
+    int t = is_exp ? mpfr_exp(r.v, a.v, MPFR_RNDN) : mpfr_log(r.v, a.v, MPFR_RNDN);
+    qf_mpfr_round(r.v, t);
+    mpfr_to_qf(out, r.v);
+}
+
+// Counts mismatches, reporting the first few.
+struct Checker {
+    bool is_exp;
+    long count = 0, bad = 0;
+    void check(const qfloat &x)
+    {
+        qfloat got, want;
+        if (is_exp)
+            _expq(&got, &x);
+        else
+            _logq(&got, &x);
+        oracle(&want, &x, is_exp);
+        count++;
+        if (std::memcmp(&got, &want, sizeof got) != 0 && ++bad <= 5)
+            ADD_FAILURE() << (is_exp ? "exp" : "log") << "(" << hex(x) << ")\n got  " << hex(got)
+                          << "\n want " << hex(want);
+    }
+};
+
+// Value from MPFR (rounded to 352 bits in qfloat's range).
+qfloat from_mpfr(const mpfr_t v)
+{
+    Mpfr r;
+    int t = mpfr_set(r.v, v, MPFR_RNDN);
+    qf_mpfr_round(r.v, t);
+    qfloat q;
+    mpfr_to_qf(&q, r.v);
+    return q;
+}
+
+// Normal qfloat with random significand, value in [2^(e-1), 2^e).
+qfloat random_bits(std::mt19937_64 &rng, int e, bool neg)
+{
+    qfloat q;
+    std::memset(&q, 0, sizeof q);
+    q.sign = neg ? 0xFFFFFFFFu : 0;
+    q.exponent = (uint32_t)(e + QFLT_EXP_BIAS);
+    for (int i = 1; i <= 11; i++)
+        q.mantissa[i] = (uint32_t)rng();
+    // sparse patterns (runs of zeros or ones) stress the carries
+    int style = (int)(rng() % 4);
+    for (int i = 2; i <= 11 && style; i++)
+        if (rng() % 3 == 0)
+            q.mantissa[i] = style == 1 ? 0 : 0xFFFFFFFFu;
+    q.mantissa[1] |= 0x80000000u;
+    return q;
+}
+
+qfloat uniform(std::mt19937_64 &rng, double lo, double hi)
+{
+    Mpfr v(400);
+    std::uniform_real_distribution<double> d(lo, hi);
+    mpfr_set_d(v.v, d(rng), MPFR_RNDN);
+    // fill the low bits too
+    Mpfr noise(400);
+    mpfr_set_ui(noise.v, rng() >> 11, MPFR_RNDN);
+    mpfr_mul_2si(noise.v, noise.v, (long)mpfr_get_exp(v.v) - 53 - 53, MPFR_RNDN);
+    mpfr_add(v.v, v.v, noise.v, MPFR_RNDN);
+    return from_mpfr(v.v);
+}
+
+qfloat make(const char *s)
+{
+    Mpfr v(1000);
+    mpfr_set_str(v.v, s, 10, MPFR_RNDN);
+    return from_mpfr(v.v);
+}
+
+qfloat power2(long e, bool neg = false)
+{
+    Mpfr v;
+    mpfr_set_si_2exp(v.v, neg ? -1 : 1, e, MPFR_RNDN);
+    return from_mpfr(v.v);
+}
+
+class ExpLog : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        qf_mpfr_setup_range();
+    }
+    std::mt19937_64 rng{seed_value()};
+};
+
+TEST_F(ExpLog, Specials)
+{
+    qfloat zero, nzero, inf, ninf, nan, one, r;
+    std::memset(&zero, 0, sizeof zero);
+    nzero = zero;
+    nzero.sign = 0xFFFFFFFFu;
+    inf = zero;
+    inf.exponent = QFLT_EXP_INFNAN;
+    ninf = inf;
+    ninf.sign = 0xFFFFFFFFu;
+    nan = inf;
+    nan.mantissa[1] = 0xC0000000u;
+    one = power2(0);
+    auto same = [](const qfloat &a, const qfloat &b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+    _expq(&r, &zero);
+    EXPECT_TRUE(same(r, one));
+    _expq(&r, &nzero);
+    EXPECT_TRUE(same(r, one));
+    _expq(&r, &ninf);
+    EXPECT_TRUE(same(r, zero));
+    _expq(&r, &inf);
+    EXPECT_TRUE(same(r, inf));
+    _expq(&r, &nan);
+    EXPECT_TRUE(same(r, nan));
+    _logq(&r, &one);
+    EXPECT_TRUE(same(r, zero));
+    _logq(&r, &zero);
+    EXPECT_TRUE(same(r, ninf));
+    _logq(&r, &nzero);
+    EXPECT_TRUE(same(r, ninf));
+    _logq(&r, &inf);
+    EXPECT_TRUE(same(r, inf));
+    _logq(&r, &ninf);
+    EXPECT_TRUE(same(r, nan));
+    _logq(&r, &nan);
+    EXPECT_TRUE(same(r, nan));
+    qfloat m = power2(-3, true);
+    _logq(&r, &m);
+    EXPECT_TRUE(same(r, nan));
+    // out aliasing the argument
+    qfloat a = make("-1.5");
+    _expq(&a, &a);
+    qfloat want;
+    qfloat b = make("-1.5");
+    oracle(&want, &b, true);
+    EXPECT_TRUE(same(a, want));
+    a = make("0.3");
+    _logq(&a, &a);
+    b = make("0.3");
+    oracle(&want, &b, false);
+    EXPECT_TRUE(same(a, want));
+}
+
+TEST_F(ExpLog, ExpEdgesAndTiny)
+{
+    Checker c{true};
+    // around the rounding switch of exp(-t) near 1 - 2^-353, and tiny powers
+    for (long e = -420; e <= 2; e++) {
+        c.check(power2(e));
+        c.check(power2(e, true));
+    }
+    for (int i = 0; i < 3000; i++) {
+        int e = -(int)(rng() % 420);
+        c.check(random_bits(rng, e, rng() & 1));
+    }
+    // overflow threshold (ln of the largest finite ~ 22711.35), subnormal
+    // and underflow thresholds (~ -22712.0, -22956.6)
+    for (const char *s :
+         {"22711.3", "22711.35", "22711.36", "22712", "22713", "-22711.7", "-22712.05", "-22713", "-22956",
+          "-22956.5", "-22956.6", "-22957", "-22958", "-30000", "65535", "-65535", "32767.9"})
+        c.check(make(s));
+    for (int i = 0; i < 4000; i++) {
+        c.check(uniform(rng, 22705, 22715));
+        c.check(uniform(rng, -22965, -22700));
+    }
+    EXPECT_EQ(c.bad, 0) << "of " << c.count;
+}
+
+TEST_F(ExpLog, ExpEngineRange)
+{
+    Checker c{true};
+    for (int i = 0; i < 25000; i++)
+        c.check(uniform(rng, -320, 0));
+    for (int i = 0; i < 10000; i++)
+        c.check(uniform(rng, -22710, 0));
+    for (int i = 0; i < 5000; i++)
+        c.check(uniform(rng, 0, 22700));
+    // near multiples of ln 2 (r close to 0 and to ln 2) and of j/256
+    Mpfr ln2(500), v(500), eps(500);
+    mpfr_const_log2(ln2.v, MPFR_RNDN);
+    for (int i = 0; i < 6000; i++) {
+        long k = (long)(rng() % 65000) - 32500;
+        mpfr_mul_si(v.v, ln2.v, k, MPFR_RNDN);
+        if (i % 3 == 1)
+            mpfr_add_d(v.v, v.v, (double)(rng() % 256) / 256.0, MPFR_RNDN);
+        mpfr_set_si_2exp(eps.v, (long)(rng() % 2000) - 1000, -(long)(rng() % 400) - 20, MPFR_RNDN);
+        mpfr_add(v.v, v.v, eps.v, MPFR_RNDN);
+        c.check(from_mpfr(v.v));
+    }
+    // random bit patterns over every exponent that is not a special case
+    for (int i = 0; i < 6000; i++)
+        c.check(random_bits(rng, (int)(rng() % 20) - 3, rng() & 1));
+    EXPECT_EQ(c.bad, 0) << "of " << c.count;
+}
+
+TEST_F(ExpLog, LogRanges)
+{
+    Checker c{false};
+    // the engine's arguments |X| / (1 + X^2) lie in (0, 0.5]
+    for (int i = 0; i < 20000; i++)
+        c.check(uniform(rng, 1e-3, 0.5));
+    for (int i = 0; i < 5000; i++)
+        c.check(random_bits(rng, -(int)(rng() % 40), false));
+    // every binade, subnormals included
+    for (int i = 0; i < 15000; i++) {
+        qfloat q = random_bits(rng, (int)(rng() % 65533) - 32766, false);
+        if (i % 8 == 0) { // subnormal: exponent field 0, leading zeros
+            q.exponent = 0;
+            int z = (int)(rng() % 11);
+            for (int w = 1; w <= z; w++)
+                q.mantissa[w] = 0;
+            q.mantissa[z + 1] >>= rng() % 32;
+            q.mantissa[11] |= 1;
+        }
+        c.check(q);
+    }
+    // powers of two, and 1 +- a few units in the last place
+    for (long e = -33118; e <= 32765; e += 97)
+        c.check(power2(e));
+    qfloat one = power2(0);
+    for (int i = 0; i < 3000; i++) {
+        Mpfr v, d;
+        qf_to_mpfr(v.v, &one);
+        mpfr_set_si_2exp(d.v, (long)(rng() % 100000) - 50000, -352 - (long)(rng() % 330), MPFR_RNDN);
+        mpfr_add(v.v, v.v, d.v, MPFR_RNDN);
+        c.check(from_mpfr(v.v));
+    }
+    for (int i = 0; i < 3000; i++)
+        c.check(uniform(rng, 0.5, 2));
+    EXPECT_EQ(c.bad, 0) << "of " << c.count;
+}
+
+// The wide retry paths alone, at each width, on arguments that the first
+// evaluation would usually decide: they must decide too and agree.
+TEST_F(ExpLog, WidePathsAgree)
+{
+    long bad = 0, undecided = 0;
+    for (int nf : {16, 32, QF_WIDE_MAX_NF}) {
+        int n = nf == 16 ? 600 : 150;
+        for (int i = 0; i < n; i++) {
+            bool is_exp = i & 1;
+            qfloat x = is_exp ? uniform(rng, -400, 100) : random_bits(rng, (int)(rng() % 2000) - 1000, false);
+            if (i % 10 == 0)
+                x = is_exp ? power2(-353, true) : make("1.0000000000000000000000000000000000001");
+            qfloat got, want;
+            int ok = is_exp ? qf_exp_wide(&got, &x, nf) : qf_log_wide(&got, &x, nf);
+            oracle(&want, &x, is_exp);
+            if (!ok)
+                undecided++;
+            else if (std::memcmp(&got, &want, sizeof got) != 0 && ++bad <= 5)
+                ADD_FAILURE() << "nf " << nf << (is_exp ? " exp(" : " log(") << hex(x) << ")\n got  "
+                              << hex(got) << "\n want " << hex(want);
+        }
+    }
+    EXPECT_EQ(bad, 0);
+    EXPECT_EQ(undecided, 0);
+}
+
+} // namespace
