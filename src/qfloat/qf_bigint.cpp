@@ -1,0 +1,243 @@
+// Schoolbook big-integer kernels for the exact decimal conversions. The
+// numbers are at most ~1,250 limbs and only reached on the rare exact paths,
+// so quadratic algorithms are fast enough and keep the code small.
+#include "qf_bigint.h"
+
+#include "qf_internal.h"
+
+#include <string.h>
+
+int qf_limbs_trim(const uint64_t *a, int n)
+{
+    while (n > 0 && a[n - 1] == 0)
+        n--;
+    return n;
+}
+
+long qf_limbs_bitlen(const uint64_t *a, int n)
+{
+    n = qf_limbs_trim(a, n);
+    if (n == 0)
+        return 0;
+    return (long)n * 64 - qf_clz64(a[n - 1]);
+}
+
+uint64_t qf_limbs_mul1(uint64_t *a, int n, uint64_t m, uint64_t add)
+{
+    uint64_t carry = add;
+    for (int i = 0; i < n; i++) {
+        uint64_t hi, lo;
+        qf_mul64(a[i], m, &hi, &lo);
+        lo += carry;
+        hi += lo < carry;
+        a[i] = lo;
+        carry = hi;
+    }
+    return carry;
+}
+
+void qf_limbs_mul(uint64_t *r, const uint64_t *a, int na, const uint64_t *b, int nb)
+{
+    memset(r, 0, sizeof(uint64_t) * (size_t)(na + nb));
+    for (int i = 0; i < na; i++) {
+        uint64_t carry = 0, ai = a[i];
+        if (ai == 0)
+            continue;
+        for (int k = 0; k < nb; k++) {
+            uint64_t hi, lo;
+            qf_mul64(ai, b[k], &hi, &lo);
+            lo += carry;
+            hi += lo < carry;
+            uint64_t s = r[i + k] + lo;
+            hi += s < lo;
+            r[i + k] = s;
+            carry = hi;
+        }
+        r[i + nb] = carry;
+    }
+}
+
+uint64_t qf_limbs_add(uint64_t *r, const uint64_t *a, int na, const uint64_t *b, int nb)
+{
+    uint64_t carry = 0;
+    for (int i = 0; i < na; i++) {
+        uint64_t x = a[i], y = i < nb ? b[i] : 0;
+        uint64_t s = x + y;
+        uint64_t c1 = s < x;
+        uint64_t t = s + carry;
+        uint64_t c2 = t < s;
+        r[i] = t;
+        carry = c1 | c2;
+    }
+    return carry;
+}
+
+int qf_limbs_mul_pow5(uint64_t *a, int n, long k)
+{
+    // 5^27 is the largest power of five below 2^64.
+    static const uint64_t pow5[28] = {1ull,
+                                      5ull,
+                                      25ull,
+                                      125ull,
+                                      625ull,
+                                      3125ull,
+                                      15625ull,
+                                      78125ull,
+                                      390625ull,
+                                      1953125ull,
+                                      9765625ull,
+                                      48828125ull,
+                                      244140625ull,
+                                      1220703125ull,
+                                      6103515625ull,
+                                      30517578125ull,
+                                      152587890625ull,
+                                      762939453125ull,
+                                      3814697265625ull,
+                                      19073486328125ull,
+                                      95367431640625ull,
+                                      476837158203125ull,
+                                      2384185791015625ull,
+                                      11920928955078125ull,
+                                      59604644775390625ull,
+                                      298023223876953125ull,
+                                      1490116119384765625ull,
+                                      7450580596923828125ull};
+    n = qf_limbs_trim(a, n);
+    if (n == 0)
+        return 0;
+    while (k > 0) {
+        int step = k > 27 ? 27 : (int)k;
+        uint64_t carry = qf_limbs_mul1(a, n, pow5[step], 0);
+        if (carry)
+            a[n++] = carry;
+        k -= step;
+    }
+    return n;
+}
+
+int qf_limbs_shl(uint64_t *a, int n, long s)
+{
+    n = qf_limbs_trim(a, n);
+    if (n == 0 || s <= 0)
+        return n;
+    int ls = (int)(s / 64), bs = (int)(s % 64);
+    int m = n + ls + 1;
+    for (int i = m - 1; i >= 0; i--) {
+        int src = i - ls;
+        uint64_t hi = (src >= 0 && src < n) ? a[src] : 0;
+        uint64_t lo = (src - 1 >= 0 && src - 1 < n) ? a[src - 1] : 0;
+        a[i] = bs ? (hi << bs) | (lo >> (64 - bs)) : hi;
+    }
+    return qf_limbs_trim(a, m);
+}
+
+int qf_limbs_shr(uint64_t *a, int n, long s)
+{
+    if (s <= 0)
+        return 0;
+    long ls = s / 64;
+    int bs = (int)(s % 64);
+    int lost = 0;
+    for (long i = 0; i < ls && i < n; i++)
+        lost |= a[i] != 0;
+    if (bs && ls < n)
+        lost |= (a[ls] << (64 - bs)) != 0;
+    for (long i = 0; i < n; i++) {
+        long src = i + ls;
+        uint64_t lo = src < n ? a[src] : 0;
+        uint64_t hi = src + 1 < n ? a[src + 1] : 0;
+        a[i] = bs ? (lo >> bs) | (hi << (64 - bs)) : lo;
+    }
+    return lost;
+}
+
+int qf_limbs_cmp(const uint64_t *a, int na, const uint64_t *b, int nb)
+{
+    na = qf_limbs_trim(a, na);
+    nb = qf_limbs_trim(b, nb);
+    if (na != nb)
+        return na < nb ? -1 : 1;
+    for (int i = na - 1; i >= 0; i--)
+        if (a[i] != b[i])
+            return a[i] < b[i] ? -1 : 1;
+    return 0;
+}
+
+int qf_limbs_cmp_scaled(uint64_t *a, int na, long ea, uint64_t *b, int nb, long eb)
+{
+    long la = qf_limbs_bitlen(a, na), lb = qf_limbs_bitlen(b, nb);
+    if (la == 0 || lb == 0)
+        return (la != 0) - (lb != 0);
+    if (la + ea != lb + eb)
+        return la + ea < lb + eb ? -1 : 1;
+    // Same magnitude: line the shorter one up with the longer one.
+    if (la < lb)
+        na = qf_limbs_shl(a, na, lb - la);
+    else if (lb < la)
+        nb = qf_limbs_shl(b, nb, la - lb);
+    return qf_limbs_cmp(a, na, b, nb);
+}
+
+long qf_limbs_to_decimal(uint64_t *a, int n, char *buf)
+{
+    n = qf_limbs_trim(a, n);
+    if (n == 0) {
+        buf[0] = '0';
+        return 1;
+    }
+    // Collect 9-digit groups, least significant first, at the end of the
+    // room the digits will need, then move them to the front.
+    long cap = (long)(qf_limbs_bitlen(a, n) * 30103 / 100000) + 2 + 9;
+    long pos = cap;
+    while (n > 0) {
+        uint64_t rem = 0;
+        for (int i = n - 1; i >= 0; i--) {
+            uint64_t hi = (rem << 32) | (a[i] >> 32);
+            uint64_t qh = hi / 1000000000u;
+            rem = hi - qh * 1000000000u;
+            uint64_t lo = (rem << 32) | (a[i] & 0xFFFFFFFFu);
+            uint64_t ql = lo / 1000000000u;
+            rem = lo - ql * 1000000000u;
+            a[i] = (qh << 32) | ql;
+        }
+        n = qf_limbs_trim(a, n);
+        uint32_t r = (uint32_t)rem;
+        for (int d = 0; d < 9; d++) {
+            buf[--pos] = (char)('0' + r % 10);
+            r /= 10;
+        }
+    }
+    while (buf[pos] == '0' && pos < cap - 1)
+        pos++;
+    long len = cap - pos;
+    memmove(buf, buf + pos, (size_t)len);
+    return len;
+}
+
+void qf_round_limbs(qfloat *out, int neg, const uint64_t *a, int n, long e2, int sticky)
+{
+    n = qf_limbs_trim(a, n);
+    if (n == 0) {
+        // Only reachable with sticky == 0 by the callers' contracts.
+        qf_set_zero(out, neg);
+        return;
+    }
+    // Top 7 limbs (at least 385 significant bits) normalized, MSB first; any
+    // lower bits only matter as a sticky flag.
+    int sh = qf_clz64(a[n - 1]);
+    uint64_t mag[7];
+    for (int i = 0; i < 7; i++) {
+        int k = n - 1 - i;
+        uint64_t hi = k >= 0 ? a[k] : 0;
+        uint64_t lo = k - 1 >= 0 ? a[k - 1] : 0;
+        mag[i] = sh ? (hi << sh) | (lo >> (64 - sh)) : hi;
+    }
+    // a[n-8] fed only its top sh bits into mag; a[0..n-9] fed none.
+    if (n >= 8)
+        sticky |= (a[n - 8] << sh) != 0;
+    for (int i = 0; i < n - 8; i++)
+        sticky |= a[i] != 0;
+    long exp = e2 + qf_limbs_bitlen(a, n);
+    qf_round_pack(out, neg, (int32_t)exp, mag, 7, sticky);
+}
