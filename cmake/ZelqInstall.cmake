@@ -2,7 +2,8 @@
 # needs, the header zelq.h, the zelq command, a pkg-config file (zelq.pc) and
 # a CMake package (find_package(zelq) gives zelq::zelq), all relocatable.
 # For Windows: one flat folder to hand out as a zip (zelq.dll, qfloat.dll,
-# zelq.exe, the header, the host examples and a usage text); the target
+# zelq.exe, the header, an import library for C hosts, the host examples and
+# a usage text); the target
 # windows_folder builds it.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
@@ -20,6 +21,10 @@ if(WIN32)
   install(TARGETS zelq qfloat RUNTIME DESTINATION . LIBRARY DESTINATION . ARCHIVE EXCLUDE_FROM_ALL)
   if(TARGET zelq_cli)
     install(TARGETS zelq_cli RUNTIME DESTINATION .)
+  endif()
+  if(ZELQ_STDCALL_IMPLIB)
+    # For C hosts: gcc phi.c -I. -L. -lzelq
+    install(FILES ${ZELQ_STDCALL_IMPLIB} DESTINATION .)
   endif()
   install(FILES ${PROJECT_SOURCE_DIR}/src/exports/zelq.h ${_zelq_examples}
                 ${PROJECT_SOURCE_DIR}/docs/windows-usage.txt DESTINATION .)
