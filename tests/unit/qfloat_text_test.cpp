@@ -444,6 +444,33 @@ TEST_F(Text, WritingAgreesWithMpfrDigits)
     }
 }
 
+// Values at and next to powers of ten, where the leading digit's position
+// changes: the nearest qfloat and its two neighbours.
+TEST_F(Text, WritingAroundPowersOfTen)
+{
+    for (long k = -9965; k <= 9863; k += 1 + (long)(g() % 60)) {
+        qfloat p = read("1e" + std::to_string(k));
+        for (int d = -1; d <= 1; d++) {
+            qfloat q = p;
+            // step the 352-bit significand by one unit (stays in the binade or
+            // crosses it with an unnormalized but valid pattern)
+            uint64_t carry = (uint64_t)(int64_t)d;
+            for (int i = 11; i >= 1 && d; i--) {
+                uint64_t w = (uint64_t)q.mantissa[i] + carry;
+                q.mantissa[i] = (uint32_t)w;
+                carry = d > 0 ? (w >> 32) : ((w >> 32) ? (uint64_t)-1 : 0);
+                if (d > 0 && !carry)
+                    break;
+                if (d < 0 && w >> 32 == 0)
+                    break;
+            }
+            size_t n = 1 + g() % 115;
+            std::string want = mpfr_text(q, n);
+            EXPECT_EQ(write(q, (int)want.size() + 1), want) << "k=" << k << " d=" << d << " " << hex(q);
+        }
+    }
+}
+
 TEST_F(Text, RoundTripsBitForBit)
 {
     for (int i = 0; i < 5000; i++) {
@@ -451,6 +478,10 @@ TEST_F(Text, RoundTripsBitForBit)
         std::string s = write(q, 120);
         qfloat back = read(s);
         EXPECT_TRUE(same(back, q)) << s << "\n " << hex(q) << "\n " << hex(back);
+        // and with exactly 107 significant digits, the fewest that always suffice
+        std::string s107 = mpfr_text(q, 107);
+        EXPECT_EQ(write(q, (int)s107.size() + 1), s107);
+        EXPECT_TRUE(same(read(s107), q)) << s107;
     }
 }
 
