@@ -35,8 +35,10 @@ int ZELQ_CALL str_Zelq_str_Excel(char *x_VBA, char *deliverToVBA, unsigned x_Len
     const size_t iStart = 0;
 
     /* x_Length characters and a NUL: at least one 2-byte element, and no
-     * size that wraps around. */
-    if ((size_t)x_Length >= SIZE_MAX / 2)
+     * size that wraps around in the 32 bits of the host's size type (on a
+     * 64-bit build too, so that 2^32 - 1 gives the same empty result rather
+     * than reading characters the caller cannot have). */
+    if (x_Length >= UINT32_MAX / 2)
         return excel_empty_result(deliverToVBA);
     char *x_ascii = (char *)calloc(x_Length > 0 ? (size_t)x_Length : 1, 2);
     if (!x_ascii)
