@@ -18,8 +18,43 @@ static void expect_same_bits(const qfloat *got, const qfloat *want, const char *
     FUZZ_CHECK(std::memcmp(got, want, sizeof *got) == 0, "text \"%.200s\" read differently from MPFR", text);
 }
 
+// Texts whose exponent has more than 15 significant digits: MPFR 4.2 reads
+// some of them wrongly (0.00001e-99700000000000000000 as infinity), and the
+// answer is plain: the digits (at most a few thousand here) cannot move the
+// value back into range. Returns false for any other text.
+static bool huge_exponent_value(const char *b, const char *e, qfloat *want)
+{
+    const char *p = b;
+    bool neg = *p == '-';
+    if (*p == '-' || *p == '+')
+        p++;
+    bool nonzero = false;
+    for (; p < e && *p != 'e' && *p != 'E'; p++)
+        nonzero |= *p >= '1' && *p <= '9';
+    if (p == e)
+        return false;
+    p++;
+    bool exp_neg = *p == '-';
+    if (*p == '-' || *p == '+')
+        p++;
+    while (p < e && *p == '0')
+        p++;
+    if (e - p <= 15)
+        return false;
+    std::memset(want, 0, sizeof *want);
+    want->sign = neg ? 0xFFFFFFFFu : 0u;
+    if (nonzero && !exp_neg)
+        want->exponent = 65535; // infinity
+    return true;
+}
+
 static void check_number(const char *text, const char *b, const char *e, const qfloat *got)
 {
+    qfloat plain;
+    if (huge_exponent_value(b, e, &plain)) {
+        expect_same_bits(got, &plain, text);
+        return;
+    }
     // MPFR reads the same grammar for a trimmed decimal number.
     size_t n = (size_t)(e - b);
     char *trimmed = (char *)std::malloc(n + 1);
