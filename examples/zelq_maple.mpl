@@ -28,7 +28,7 @@ ZelqPhiText := proc(x)
     local buf, n;
     buf := cat(" " $ 115);
     n := ZelqEntry(convert(x, string), buf);
-    return buf[1 .. n];
+    return substring(buf, 1 .. n);
 end proc:
 
 # Phi(x) as a Maple float with 110 digits. The argument goes over as text:
