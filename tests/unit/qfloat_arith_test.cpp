@@ -130,7 +130,7 @@ struct Gen {
     // Significand with its top bit set, in one of several shapes.
     void mantissa(uint64_t *m)
     {
-        switch (u() % 7) {
+        switch (u() % 8) {
         case 0:
         case 1:
             for (int i = 0; i < QF_LIMBS; i++)
@@ -171,11 +171,20 @@ struct Gen {
                 m[k / 64] &= ~(1ull << (63 - k % 64));
             }
             break;
-        default: // power of two with a few bits set
+        case 6: // power of two with a few bits set
             for (int i = 0; i < QF_LIMBS; i++)
                 m[i] = 0;
             for (int h = (int)(u() % 3); h > 0; h--) {
                 int k = (int)(u() % QF_PREC);
+                m[k / 64] |= 1ull << (63 - k % 64);
+            }
+            break;
+        default: // a few bits next to limb boundaries and the last place
+            for (int i = 0; i < QF_LIMBS; i++)
+                m[i] = 0;
+            for (int h = (int)(u() % 4); h > 0; h--) {
+                int k = 64 * (int)(u() % 6) + (int)(u() % 3) - 1;
+                k = u() % 3 == 0 ? QF_PREC - 1 - (int)(u() % 3) : std::max(0, std::min(QF_PREC - 1, k));
                 m[k / 64] |= 1ull << (63 - k % 64);
             }
             break;
@@ -295,10 +304,18 @@ void pair(Gen &g, Ref &ref, qfloat &a, qfloat &b)
     case 3: { // sum on or next to a midpoint: b's last bit at a's half unit
         int32_t e = g.range(-100, 100);
         g.mantissa(m);
+        if (g.u() % 4 == 0) // a just below a power of two: the sum carries out
+            for (int i = 0; i < QF_LIMBS - 1; i++)
+                m[i] = ~0ull;
         a = make(0, e, m);
         int len = g.range(1, QF_PREC);
         g.odd(n, len);
-        int32_t lsb = e - 353 - (g.u() % 3 == 0 ? g.range(0, 70) : 0);
+        if (g.coin()) // sparse: carries and sticky bits far apart
+            for (int k = 1; k < len - 1; k++)
+                if (g.u() % 16)
+                    n[k / 64] &= ~(1ull << (63 - k % 64));
+        const int32_t below[] = {0, 0, 0, 1, 30, 31, 32, 33, 63, 64, 95, 96};
+        int32_t lsb = e - 353 - (g.u() % 3 == 0 ? g.range(0, 100) : below[g.u() % 12]);
         b = make(0, lsb + len, n);
         a.sign = g.coin() ? 0xFFFFFFFFu : 0;
         b.sign = g.coin() ? 0xFFFFFFFFu : 0;
@@ -315,7 +332,7 @@ void pair(Gen &g, Ref &ref, qfloat &a, qfloat &b)
         break;
     }
     case 4: { // product of odd integers of 352..355 bits in total: ties and near ties
-        int total = g.range(352, 355);
+        int total = g.u() % 4 ? g.range(352, 355) : g.range(356, 450);
         int l1 = g.coin() ? g.range(1, 64) : g.range(total - QF_PREC > 0 ? total - QF_PREC : 1, QF_PREC);
         int l2 = std::min(QF_PREC, std::max(1, total - l1));
         g.odd(m, l1);
@@ -324,21 +341,42 @@ void pair(Gen &g, Ref &ref, qfloat &a, qfloat &b)
         b = make(g.coin(), g.range(-60, 60), n);
         break;
     }
-    case 5: { // quotient next to a midpoint: a = RN(b * (q + half unit))
-        b = g.coin() ? g.small_int() : g.normal(g.range(-50, 50));
-        g.mantissa(m);
-        qfloat q = make(0, g.range(-50, 50), m);
-        qf_to_mpfr(ref.x, &q);
-        mpfr_set_prec(ref.w, 2000);
-        mpfr_set(ref.w, ref.x, MPFR_RNDN);
-        mpfr_nextabove(ref.x); // q + one unit at 352 bits
-        mpfr_add(ref.w, ref.w, ref.x, MPFR_RNDN);
-        mpfr_div_2ui(ref.w, ref.w, 1, MPFR_RNDN); // the midpoint, exactly
-        qf_to_mpfr(ref.y, &b);
-        mpfr_mul(ref.w, ref.w, ref.y, MPFR_RNDN); // exact at 2000 bits
-        int t = mpfr_set(ref.r, ref.w, MPFR_RNDN);
-        qf_mpfr_round(ref.r, t);
+    case 5: { // quotient within a hair of a midpoint: a/b = (Q + r/b) / 2^(k+1)
+        // b odd of k bits, Q odd of 353 bits (a midpoint of the 352-bit grid),
+        // r small and odd; Q's low k+1 bits are chosen so that b*Q + r is a
+        // multiple of 2^(k+1), which makes a = (b*Q + r) / 2^(k+1) fit 352 bits.
+        int k = g.coin() ? g.range(1, 64) : g.coin() ? g.range(300, QF_PREC) : g.range(1, QF_PREC);
+        mpz_t bz, qz, inv, mod, az;
+        mpz_inits(bz, qz, inv, mod, az, (mpz_ptr)0);
+        g.odd(m, k);
+        mpz_import(bz, QF_LIMBS, 1, sizeof(uint64_t), 0, 0, m);
+        mpz_tdiv_q_2exp(bz, bz, 64 * QF_LIMBS - k);
+        g.mantissa(n);
+        mpz_import(qz, QF_LIMBS, 1, sizeof(uint64_t), 0, 0, n);
+        mpz_tdiv_q_2exp(qz, qz, 64 * QF_LIMBS - 353);
+        long r = (long)(g.u() % 4 == 0 ? g.u() % (1u << 20) : g.u() % 4) | 1;
+        if (g.coin())
+            r = -r;
+        mpz_setbit(mod, k + 1);
+        mpz_invert(inv, bz, mod);
+        mpz_mul_si(inv, inv, -r);
+        mpz_fdiv_r_2exp(inv, inv, k + 1); // Q's low bits
+        mpz_fdiv_q_2exp(qz, qz, k + 1);
+        mpz_mul_2exp(qz, qz, k + 1);
+        mpz_add(qz, qz, inv);
+        mpz_mul(az, bz, qz);
+        if (r > 0)
+            mpz_add_ui(az, az, (unsigned long)r);
+        else
+            mpz_sub_ui(az, az, (unsigned long)-r);
+        mpz_tdiv_q_2exp(az, az, k + 1);
+        int32_t ea = g.range(-50, 50), eb = g.range(-50, 50);
+        mpfr_set_z_2exp(ref.r, az, ea, MPFR_RNDN);
         a = from_mpfr(ref.r);
+        mpfr_set_z_2exp(ref.r, bz, eb, MPFR_RNDN);
+        b = from_mpfr(ref.r);
+        mpz_clears(bz, qz, inv, mod, az, (mpz_ptr)0);
+        a.sign = g.coin() ? 0xFFFFFFFFu : 0;
         break;
     }
     case 6: { // small-integer operands
