@@ -95,16 +95,26 @@ static inline int qf_fx_cmp(const uint64_t *a, const uint64_t *b, int n)
 static inline void qf_fx_mul_frac(uint64_t *r, const uint64_t *a, const uint64_t *b, int n)
 {
     uint64_t c0 = 0, c1 = 0, c2 = 0; // column accumulator c2:c1:c0
+#pragma GCC unroll 16
     for (int d = n - 2; d <= 2 * n - 2; d++) {
         int lo = d - (n - 1) > 0 ? d - (n - 1) : 0;
         int hi = d < n - 1 ? d : n - 1;
+#pragma GCC unroll 16
         for (int i = lo; i <= hi; i++) {
             uint64_t ph, pl;
             qf_mul64(a[i], b[d - i], &ph, &pl);
+#if defined(__x86_64__) && defined(__GNUC__)
+            // three-limb add with carries; compilers do not emit this chain well
+            __asm__("addq %3, %0\n\tadcq %4, %1\n\tadcq $0, %2"
+                    : "+&r"(c0), "+&r"(c1), "+&r"(c2)
+                    : "r"(pl), "r"(ph)
+                    : "cc");
+#else
             c0 += pl;
             ph += c0 < pl; // ph <= 2^64 - 2: no overflow
             c1 += ph;
             c2 += c1 < ph;
+#endif
         }
         if (d >= n)
             r[d - n] = c0;
@@ -210,26 +220,13 @@ static inline void qf_fx_div_small(uint64_t *a, int n, uint32_t d)
     }
 }
 
-/* Rounds L * 2^scale (L: the integer in le, n limbs) to a qfloat with the
- * given sign, by qf_round_pack. */
-static inline void qf_fx_round(qfloat *out, int neg, int32_t scale, const uint64_t *le, int n)
-{
-    int top = n - 1;
-    while (top >= 0 && le[top] == 0)
-        top--;
-    if (top < 0) {
-        qf_set_zero(out, neg);
-        return;
-    }
-    int lz = qf_clz64(le[top]);
-    uint64_t mag[QF_FX_MAX];
-    for (int i = 0; i <= top; i++) {
-        uint64_t below = top - i - 1 >= 0 ? le[top - i - 1] : 0;
-        mag[i] = lz ? (le[top - i] << lz) | (below >> (64 - lz)) : le[top - i];
-    }
-    int32_t bitlen = 64 * (top + 1) - lz;
-    qf_round_pack(out, neg, scale + bitlen, mag, top + 1, 0);
-}
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Rounds L * 2^scale (L: the integer in le, n limbs, n <= QF_FX_MAX) to a
+ * qfloat with the given sign, by qf_round_pack. */
+void qf_fx_round(qfloat *out, int neg, int32_t scale, const uint64_t *le, int n);
 
 /*
  * Rounding decision: the exact value lies within 2^errbit units of
@@ -237,24 +234,12 @@ static inline void qf_fx_round(qfloat *out, int neg, int32_t scale, const uint64
  * with headroom). Rounds both ends of that interval; when they agree the
  * rounding of the exact value is decided (rounding is monotone) and stored
  * in out, and 1 is returned. Returns 0 when the interval straddles a
- * rounding boundary or reaches zero.
+ * rounding boundary or reaches zero; out is then untouched.
  */
-static inline int qf_fx_decide(qfloat *out, int neg, int32_t scale, const uint64_t *approx, int n, int errbit)
-{
-    uint64_t lo[QF_FX_MAX], hi[QF_FX_MAX], e[QF_FX_MAX];
-    memset(e, 0, sizeof(uint64_t) * (size_t)n);
-    e[errbit / 64] = 1ull << (errbit % 64);
-    if (qf_fx_cmp(approx, e, n) <= 0)
-        return 0;
-    qf_fx_sub(lo, approx, e, n);
-    qf_fx_add(hi, approx, e, n);
-    qfloat a, b;
-    qf_fx_round(&a, neg, scale, lo, n);
-    qf_fx_round(&b, neg, scale, hi, n);
-    if (memcmp(&a, &b, sizeof a) != 0)
-        return 0;
-    *out = a;
-    return 1;
+int qf_fx_decide(qfloat *out, int neg, int32_t scale, const uint64_t *approx, int n, int errbit);
+
+#ifdef __cplusplus
 }
+#endif
 
 #endif

@@ -81,10 +81,11 @@ static int log_finish(qfloat *out, int32_t e, const uint64_t *w, int nf, int wbi
     const uint64_t *ln2 = qf_ln2 + QF_LN2_LIMBS - (nf + 1);
     uint32_t ee = e < 0 ? (uint32_t)-e : (uint32_t)e;
     p[nf + 1] = qf_fx_mul_limb(p, ln2, nf + 1, ee);
+    memcpy(l, w, sizeof(uint64_t) * (size_t)(nf + 1));
     if (e >= 0)
-        qf_fx_add(l, w, p + 1, nf + 1);
+        qf_fx_add(l, l, p + 1, nf + 1);
     else
-        qf_fx_sub(l, w, p + 1, nf + 1);
+        qf_fx_sub(l, l, p + 1, nf + 1);
     int neg = (int)(l[nf] >> 63);
     if (neg)
         qf_fx_neg(l, nf + 1);
