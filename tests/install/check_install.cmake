@@ -2,7 +2,7 @@
 # ways a user would: the zelq command, a CMake project with find_package, and
 # a direct compile with pkg-config. Each must print Phi(-1.5).
 #   cmake -DBUILD_DIR=... -DWORK_DIR=... -DPHI_SOURCE=... -DCONSUMER_DIR=...
-#         -DC_COMPILER=... -DGENERATOR=... -P check_install.cmake
+#         -DC_COMPILER=... -DGENERATOR=... [-DC_FLAGS=...] [-DPKG_CONFIG=...] -P check_install.cmake
 cmake_minimum_required(VERSION 3.25)
 set(PHI_M1_5 "6\\.68072012688580660[0-9]*e-2")
 set(prefix ${WORK_DIR}/prefix)
@@ -44,15 +44,20 @@ expect_phi("installed zelq command" "${run_out}")
 
 # find_package(zelq) in a separate project.
 run("consumer configure" ${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/consumer -G ${GENERATOR}
-    -DCMAKE_PREFIX_PATH=${prefix} -DPHI_SOURCE=${PHI_SOURCE} -DCMAKE_C_COMPILER=${C_COMPILER})
+    -DCMAKE_PREFIX_PATH=${prefix} -DPHI_SOURCE=${PHI_SOURCE} -DCMAKE_C_COMPILER=${C_COMPILER}
+    "-DCMAKE_C_FLAGS=${C_FLAGS}")
 run("consumer build" ${CMAKE_COMMAND} --build ${WORK_DIR}/consumer)
 run("consumer run" ${WORK_DIR}/consumer/phi -1.5)
 expect_phi("find_package consumer" "${run_out}")
 
 # pkg-config --cflags --libs zelq, then an ordinary compile.
-run("pkg-config" ${CMAKE_COMMAND} -E env PKG_CONFIG_PATH=${pc_dir} pkg-config --cflags --libs zelq)
+if(NOT PKG_CONFIG)
+  set(PKG_CONFIG pkg-config)
+endif()
+run("pkg-config" ${CMAKE_COMMAND} -E env PKG_CONFIG_PATH=${pc_dir} ${PKG_CONFIG} --cflags --libs zelq)
 string(STRIP "${run_out}" flags)
 separate_arguments(flags UNIX_COMMAND "${flags}")
-run("pkg-config compile" ${C_COMPILER} -std=c11 -o ${WORK_DIR}/phi_pc ${PHI_SOURCE} ${flags})
+separate_arguments(c_flags UNIX_COMMAND "${C_FLAGS}")
+run("pkg-config compile" ${C_COMPILER} -std=c11 ${c_flags} -o ${WORK_DIR}/phi_pc ${PHI_SOURCE} ${flags})
 run("pkg-config consumer run" ${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${lib_dir} ${WORK_DIR}/phi_pc -1.5)
 expect_phi("pkg-config consumer" "${run_out}")
