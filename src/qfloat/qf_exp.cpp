@@ -8,8 +8,7 @@
 #include <math.h>
 #include <string.h>
 
-// Width of the first evaluation: 7 fraction limbs, 448 bits.
-#define FAST_NF 7
+#define FAST_NF QF_FAST_NF
 
 static void set_one(qfloat *out)
 {
@@ -61,41 +60,47 @@ static int32_t exp_reduce(uint64_t *r, const qf_unpacked *u, int nf)
 }
 
 /*
- * exp at 448 bits. r = j1/2^8 + j2/2^16 + j3/2^24 + r3 with 0 <= r3 < 2^-24;
- * exp(r) = E1[j1] E2[j2] E3[j3] exp(r3), exp(r3) by its Taylor polynomial of
- * degree 16 (remainder below 2^-456). Error of y against exp(x - k ln 2), in
- * units U = 2^-448, relative since y >= 1:
+ * exp at 448 bits: y (mixed, FAST_NF + 1 limbs) with e^x near y * 2^(k - 448);
+ * returns errbit, the bound 2^errbit units on the error of y.
+ * r = j1/2^8 + j2/2^16 + j3/2^24 + r3 with 0 <= r3 < 2^-24;
+ * exp(r) = E1[j1] E2[j2] E3[j3] exp(r3), exp(r3) = 1 + r3 + r3^2 h(r3) with
+ * h by Horner to degree 16 (remainder below 2^-456). Error of y against
+ * exp(x - k ln 2), in units U = 2^-448, relative since y >= 1:
  *   reduction 2.02U in r -> 2.03U; three table entries 0.5U each -> 1.5U;
- *   polynomial: each Horner step 0.5U (coefficient) + 1.01U (product),
- *   damped by r3 < 2^-24, then two products -> 1.1U with the remainder;
+ *   Horner step n (n >= 3) runs on qf_fx_horner_limbs(n) limbs: its error,
+ *   below 1.7 * 2^(-64m) plus 0.5U for the coefficient, reaches the result
+ *   scaled by r3^n: 13 steps add below 0.1U; step 2 (full width) and the
+ *   last two products add 1.03U; with the remainder 1.4U in all;
  *   three products with table entries 1.01U each -> 3.03U.
- * Sum 7.7U relative, so below 16U absolute for y < 2.01; the decision uses
- * 2^5 = 32U.
+ * Sum below 8U relative, so below 17U absolute for y < 2.01: errbit 5.
  */
-static int exp_fast(qfloat *out, const qf_unpacked *u)
+static int exp_fast_approx(uint64_t *y, int32_t *k, const qf_unpacked *u)
 {
-    uint64_t r[FAST_NF], h[FAST_NF], t[FAST_NF], y[FAST_NF + 1], z[FAST_NF + 1];
-    int32_t k = exp_reduce(r, u, FAST_NF);
+    uint64_t r[FAST_NF], h[FAST_NF], t[FAST_NF], z[FAST_NF + 1];
+    *k = exp_reduce(r, u, FAST_NF);
     unsigned j1 = (unsigned)(r[6] >> 56), j2 = (unsigned)(r[6] >> 48) & 0xFF,
              j3 = (unsigned)(r[6] >> 40) & 0xFF;
     r[6] &= (1ull << 40) - 1; // r3
 
     // h = 1/2! + r3/3! + ... + r3^14/16!
     memcpy(h, qf_exp_inv_fact[QF_EXP_DEG - 2], sizeof h);
+#pragma GCC unroll 16
     for (int n = QF_EXP_DEG - 1; n >= 2; n--) {
-        qf_fx_mul_frac(t, r, h, FAST_NF);
-        qf_fx_add(h, t, qf_exp_inv_fact[n - 2], FAST_NF);
+        int m = qf_fx_horner_limbs(n);
+        qf_fx_mul_top(t, r, h, FAST_NF, m);
+        memcpy(h, qf_exp_inv_fact[n - 2], sizeof h);
+        qf_fx_add(h + (FAST_NF - m), h + (FAST_NF - m), t + (FAST_NF - m), m);
     }
     // exp(r3) = 1 + r3 + r3 (r3 h)
     qf_fx_mul_frac(t, r, h, FAST_NF);
     qf_fx_mul_frac(h, r, t, FAST_NF);
-    qf_fx_add(y, r, h, FAST_NF);
-    y[FAST_NF] = 1;
+    qf_fx_add(z, r, h, FAST_NF);
+    z[FAST_NF] = 1;
 
-    qf_fx_mul_one_plus(z, y, qf_exp_t3[j3], FAST_NF);
-    qf_fx_mul_one_plus(y, z, qf_exp_t2[j2], FAST_NF);
-    qf_fx_mul_one_plus(z, y, qf_exp_t1[j1], FAST_NF);
-    return qf_fx_decide(out, 0, k - 64 * FAST_NF, z, FAST_NF + 1, 5);
+    qf_fx_mul_one_plus(y, z, qf_exp_t3[j3], FAST_NF);
+    qf_fx_mul_one_plus(z, y, qf_exp_t2[j2], FAST_NF);
+    qf_fx_mul_one_plus(y, z, qf_exp_t1[j1], FAST_NF);
+    return 5;
 }
 
 /*
@@ -137,13 +142,22 @@ int qf_exp_wide_kernel(uint64_t *y, const uint64_t *r, int nf)
     return HALVINGS + 1 + lg;
 }
 
-// Retry at nf fraction limbs; with force set, rounds the estimate whether or
-// not the bound decides (for the widest width only).
-static int exp_wide_u(qfloat *out, const qf_unpacked *u, int nf, int force)
+// Wide estimate at nf fraction limbs, as exp_fast_approx.
+static int exp_wide_approx(uint64_t *y, int32_t *k, const qf_unpacked *u, int nf)
 {
-    uint64_t r[QF_FX_MAX], y[QF_FX_MAX];
-    int32_t k = exp_reduce(r, u, nf);
-    int eb = qf_exp_wide_kernel(y, r, nf);
+    uint64_t r[QF_FX_MAX];
+    *k = exp_reduce(r, u, nf);
+    return qf_exp_wide_kernel(y, r, nf);
+}
+
+// Evaluates at nf fraction limbs (FAST_NF: the table-driven kernel) and
+// decides the rounding; with force set, rounds the estimate even when the
+// bound does not decide (used at the widest width only).
+static int exp_at(qfloat *out, const qf_unpacked *u, int nf, int force)
+{
+    uint64_t y[QF_FX_MAX];
+    int32_t k;
+    int eb = nf == FAST_NF ? exp_fast_approx(y, &k, u) : exp_wide_approx(y, &k, u, nf);
     if (qf_fx_decide(out, 0, k - 64 * nf, y, nf + 1, eb))
         return 1;
     if (force)
@@ -151,11 +165,18 @@ static int exp_wide_u(qfloat *out, const qf_unpacked *u, int nf, int force)
     return 0;
 }
 
+int qf_exp_approx(uint64_t *y, int32_t *k, const qfloat *x, int nf)
+{
+    qf_unpacked u;
+    qf_unpack(x, &u);
+    return nf == FAST_NF ? exp_fast_approx(y, k, &u) : exp_wide_approx(y, k, &u, nf);
+}
+
 int qf_exp_wide(qfloat *out, const qfloat *x, int nf)
 {
     qf_unpacked u;
     qf_unpack(x, &u);
-    return exp_wide_u(out, &u, nf, 0);
+    return exp_at(out, &u, nf, 0);
 }
 
 /*
@@ -194,10 +215,10 @@ void _expq(qfloat *out, const qfloat *x)
             qf_set_inf(out, 0);
         return;
     }
-    if (exp_fast(out, &u))
+    if (exp_at(out, &u, FAST_NF, 0))
         return;
     static const int widths[QF_WIDE_LEVELS] = {16, 32, QF_WIDE_MAX_NF};
     for (int i = 0; i < QF_WIDE_LEVELS; i++)
-        if (exp_wide_u(out, &u, widths[i], i == QF_WIDE_LEVELS - 1))
+        if (exp_at(out, &u, widths[i], i == QF_WIDE_LEVELS - 1))
             return;
 }

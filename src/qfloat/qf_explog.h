@@ -9,8 +9,10 @@
 
 #include <stdint.h>
 
-/* Fraction widths (in limbs) of the retry precisions, in order of use. The
- * last one is the widest that the stored ln 2 supports. */
+/* Fraction width (in limbs) of the first, table-driven evaluation, and the
+ * number of wider retries; the last retry width is the widest that the
+ * stored ln 2 supports. */
+#define QF_FAST_NF 7
 #define QF_WIDE_LEVELS 3
 #define QF_WIDE_MAX_NF 47
 
@@ -33,6 +35,15 @@ int qf_exp_wide_kernel(uint64_t *y, const uint64_t *r, int nf);
  * x finite, positive and not 1 for log). */
 int qf_exp_wide(qfloat *out, const qfloat *x, int nf);
 int qf_log_wide(qfloat *out, const qfloat *x, int nf);
+
+/* The unrounded estimates behind those decisions, at nf fraction limbs
+ * (QF_FAST_NF for the first evaluation), for checking the error bounds:
+ *   exp: e^x within 2^errbit units of y * 2^(k - 64 nf), y: nf + 1 limbs;
+ *   log: log x within 2^errbit units of (-1)^neg * l * 2^(-64 nf), l: nf + 1
+ *        limbs.
+ * Each returns errbit. Same argument ranges as above. */
+int qf_exp_approx(uint64_t *y, int32_t *k, const qfloat *x, int nf);
+int qf_log_approx(uint64_t *l, int *neg, const qfloat *x, int nf);
 
 #ifdef __cplusplus
 }

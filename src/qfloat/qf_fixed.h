@@ -125,6 +125,30 @@ static inline void qf_fx_mul_frac(uint64_t *r, const uint64_t *a, const uint64_t
     r[n - 1] = c0;
 }
 
+/*
+ * Short product for Horner steps whose result is later scaled down: t = a * b
+ * from the top m limbs of the n-limb fractions a and b (2 <= m <= n), t's
+ * lower n - m limbs zero. Below the exact product by less than
+ * (a + b + 1.01) 2^(-64m). r must not alias a or b.
+ */
+static inline void qf_fx_mul_top(uint64_t *t, const uint64_t *a, const uint64_t *b, int n, int m)
+{
+    qf_fx_mul_frac(t + (n - m), a + (n - m), b + (n - m), m);
+    for (int i = 0; i < n - m; i++)
+        t[i] = 0;
+}
+
+/*
+ * Limbs that Horner step n of a 7-limb polynomial in a variable below 2^-24
+ * needs, when that step's error reaches the result scaled by 2^(-24n): enough
+ * that 2^(-64m - 24n) stays below 2^-456, i.e. 2^-8 units of 2^-448.
+ */
+static inline int qf_fx_horner_limbs(int n)
+{
+    int m = (456 - 24 * n + 63) / 64;
+    return m < 2 ? 2 : (m > 7 ? 7 : m);
+}
+
 /* r[0..n-1] = low n limbs of a * c; returns the limb above them. Exact. r
  * may alias a. */
 static inline uint64_t qf_fx_mul_limb(uint64_t *r, const uint64_t *a, int n, uint64_t c)

@@ -7,8 +7,7 @@
 
 #include <string.h>
 
-// Width of the first evaluation: 7 fraction limbs, 448 bits.
-#define FAST_NF 7
+#define FAST_NF QF_FAST_NF
 
 // z (mixed, FAST_NF + 1 limbs) = y * c / 2^63, truncated: below the exact
 // product by less than one unit.
@@ -30,9 +29,10 @@ static void scale_by(uint64_t *z, const uint64_t *y, uint64_t c)
  *   Each reduction truncates once (1U) and scales earlier errors by c <= 1:
  *   t is within 3U, so log1p(t) within 3U.
  *   Three table entries: 0.5U each.
- *   Horner: 0.5U (coefficient) + 1.01U (product) per step, damped by t;
- *   the last two products add 1.02U.
- * Sum below 5.6U.
+ *   Horner step n (n >= 3) runs on qf_fx_horner_limbs(n) limbs: below
+ *   1.7 * 2^(-64m) + 0.5U, scaled by t^n, adds below 0.1U over all steps;
+ *   step 2 and the last two products add 1.03U; remainder 0.25U.
+ * Sum below 5.8U.
  */
 static void log_kernel_fast(uint64_t *w, const uint64_t *y)
 {
@@ -45,11 +45,15 @@ static void log_kernel_fast(uint64_t *w, const uint64_t *y)
     scale_by(z, a, qf_log_c3[j3]);
     const uint64_t *t = z; // z = 1 + t: its fraction limbs
 
-    // p = 1/2 - t/3 + t^2/4 - ... (all partial values positive)
+    // p = 1/2 - t/3 + t^2/4 - ... (all partial values positive); step n
+    // reaches the result scaled by t^n, so it runs on fewer limbs
     memcpy(p, qf_log_inv[QF_LOG_DEG], sizeof p);
+#pragma GCC unroll 20
     for (int n = QF_LOG_DEG - 1; n >= 2; n--) {
-        qf_fx_mul_frac(q, t, p, FAST_NF);
-        qf_fx_sub(p, qf_log_inv[n], q, FAST_NF);
+        int m = qf_fx_horner_limbs(n);
+        qf_fx_mul_top(q, t, p, FAST_NF, m);
+        memcpy(p, qf_log_inv[n], sizeof p);
+        qf_fx_sub(p + (FAST_NF - m), p + (FAST_NF - m), q + (FAST_NF - m), m);
     }
     // log1p(t) = t - t (t p)
     qf_fx_mul_frac(q, t, p, FAST_NF);
@@ -70,14 +74,14 @@ static void load_mantissa(uint64_t *y, const qf_unpacked *u, int nf)
 }
 
 /*
- * Rounds log x = e ln 2 + w, where w (mixed, nf + 1 limbs, two's complement)
- * is within 2^wbit units of log y, wbit >= 0. e ln 2 uses ln 2 to nf + 1
- * limbs and is cut once: below 1 + 2^-47 units. Hence the total error is
- * below 2^(wbit + 1) units.
+ * l = |e ln 2 + w| with its sign in *neg, where w (mixed, nf + 1 limbs, two's
+ * complement) is within 2^wbit units of log y, wbit >= 0. e ln 2 uses ln 2 to
+ * nf + 1 limbs and is cut once: below 1 + 2^-47 units. Returns the bound
+ * wbit + 1 on the error of l (in units 2^(-64 nf)).
  */
-static int log_finish(qfloat *out, int32_t e, const uint64_t *w, int nf, int wbit, int force)
+static int log_assemble(uint64_t *l, int *neg, int32_t e, const uint64_t *w, int nf, int wbit)
 {
-    uint64_t p[QF_FX_MAX + 1], l[QF_FX_MAX];
+    uint64_t p[QF_FX_MAX + 1];
     const uint64_t *ln2 = qf_ln2 + QF_LN2_LIMBS - (nf + 1);
     uint32_t ee = e < 0 ? (uint32_t)-e : (uint32_t)e;
     p[nf + 1] = qf_fx_mul_limb(p, ln2, nf + 1, ee);
@@ -86,24 +90,20 @@ static int log_finish(qfloat *out, int32_t e, const uint64_t *w, int nf, int wbi
         qf_fx_add(l, l, p + 1, nf + 1);
     else
         qf_fx_sub(l, l, p + 1, nf + 1);
-    int neg = (int)(l[nf] >> 63);
-    if (neg)
+    *neg = (int)(l[nf] >> 63);
+    if (*neg)
         qf_fx_neg(l, nf + 1);
-    if (qf_fx_decide(out, neg, -64 * nf, l, nf + 1, wbit + 1))
-        return 1;
-    if (force)
-        qf_fx_round(out, neg, -64 * nf, l, nf + 1);
-    return 0;
+    return wbit + 1;
 }
 
-static int log_fast(qfloat *out, const qf_unpacked *u)
+static int log_fast_approx(uint64_t *l, int *neg, const qf_unpacked *u)
 {
     uint64_t y[FAST_NF + 1], w[FAST_NF + 1];
     load_mantissa(y, u, FAST_NF);
     log_kernel_fast(w, y);
     w[FAST_NF] = 0;
     // |w - log y| < 6U; allow 16U
-    return log_finish(out, u->exp - 1, w, FAST_NF, 4, 0);
+    return log_assemble(l, neg, u->exp - 1, w, FAST_NF, 4);
 }
 
 /*
@@ -115,7 +115,7 @@ static int log_fast(qfloat *out, const qf_unpacked *u)
  * one product, one halving) below 2^(eb + 2) U. Steps repeat until the
  * quadratic term no longer dominates.
  */
-static int log_wide_u(qfloat *out, const qf_unpacked *u, int nf, int force)
+static int log_wide_approx(uint64_t *l, int *neg, const qf_unpacked *u, int nf)
 {
     uint64_t y[QF_FX_MAX], w[QF_FX_MAX], r[QF_FX_MAX], ex[QF_FX_MAX], v[QF_FX_MAX];
     load_mantissa(y, u, nf);
@@ -145,14 +145,36 @@ static int log_wide_u(qfloat *out, const qf_unpacked *u, int nf, int force)
                 break;
         }
     }
-    return log_finish(out, u->exp - 1, w, nf, wbit, force);
+    return log_assemble(l, neg, u->exp - 1, w, nf, wbit);
+}
+
+// Evaluates at nf fraction limbs (FAST_NF: the table-driven kernel) and
+// decides the rounding; with force set, rounds the estimate even when the
+// bound does not decide (used at the widest width only).
+static int log_at(qfloat *out, const qf_unpacked *u, int nf, int force)
+{
+    uint64_t l[QF_FX_MAX];
+    int neg;
+    int eb = nf == FAST_NF ? log_fast_approx(l, &neg, u) : log_wide_approx(l, &neg, u, nf);
+    if (qf_fx_decide(out, neg, -64 * nf, l, nf + 1, eb))
+        return 1;
+    if (force)
+        qf_fx_round(out, neg, -64 * nf, l, nf + 1);
+    return 0;
+}
+
+int qf_log_approx(uint64_t *l, int *neg, const qfloat *x, int nf)
+{
+    qf_unpacked u;
+    qf_unpack(x, &u);
+    return nf == FAST_NF ? log_fast_approx(l, neg, &u) : log_wide_approx(l, neg, &u, nf);
 }
 
 int qf_log_wide(qfloat *out, const qfloat *x, int nf)
 {
     qf_unpacked u;
     qf_unpack(x, &u);
-    return log_wide_u(out, &u, nf, 0);
+    return log_at(out, &u, nf, 0);
 }
 
 /*
@@ -183,10 +205,10 @@ void _logq(qfloat *out, const qfloat *x)
         qf_set_zero(out, 0);
         return;
     }
-    if (log_fast(out, &u))
+    if (log_at(out, &u, FAST_NF, 0))
         return;
     static const int widths[QF_WIDE_LEVELS] = {16, 32, QF_WIDE_MAX_NF};
     for (int i = 0; i < QF_WIDE_LEVELS; i++)
-        if (log_wide_u(out, &u, widths[i], i == QF_WIDE_LEVELS - 1))
+        if (log_at(out, &u, widths[i], i == QF_WIDE_LEVELS - 1))
             return;
 }

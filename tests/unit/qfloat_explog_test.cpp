@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -308,6 +309,67 @@ TEST_F(ExpLog, WidePathsAgree)
     }
     EXPECT_EQ(bad, 0);
     EXPECT_EQ(undecided, 0);
+}
+
+// |approx - exact| / 2^errbit for an estimate of nf + 1 limbs scaled by
+// 2^(shift - 64 nf), against MPFR well beyond that width.
+double bound_ratio(const uint64_t *limbs, int nf, bool neg, long shift, int errbit, const mpfr_t exact)
+{
+    mpz_t z;
+    mpz_init(z);
+    mpz_import(z, (size_t)nf + 1, -1, sizeof(uint64_t), 0, 0, limbs);
+    Mpfr a(64 * nf + 200), d(64 * nf + 200);
+    mpfr_set_z(a.v, z, MPFR_RNDN);
+    if (neg)
+        mpfr_neg(a.v, a.v, MPFR_RNDN);
+    mpfr_mul_2si(d.v, exact, 64L * nf - shift, MPFR_RNDN); // exact in units
+    mpfr_sub(d.v, a.v, d.v, MPFR_RNDN);
+    mpfr_abs(d.v, d.v, MPFR_RNDN);
+    mpfr_div_2si(d.v, d.v, errbit, MPFR_RNDN);
+    mpz_clear(z);
+    return mpfr_get_d(d.v, MPFR_RNDU);
+}
+
+// The proven bounds behind every decision, checked on the estimates
+// themselves (the margins are printed): a bound that is too small would
+// only rarely show up as a misrounded result.
+TEST_F(ExpLog, ErrorBoundsHold)
+{
+    mpfr_set_emin(mpfr_get_emin_min());
+    mpfr_set_emax(mpfr_get_emax_max());
+    const qfloat one = power2(0);
+    for (int nf : {QF_FAST_NF, 16}) {
+        int n = nf == QF_FAST_NF ? 3000 : 200;
+        double worst_exp = 0, worst_log = 0;
+        for (int i = 0; i < n; i++) {
+            uint64_t est[64];
+            qfloat x =
+                i % 3 ? uniform(rng, -400, 200) : random_bits(rng, (int)(rng() % 416) - 399, rng() & 1);
+            int32_t k;
+            int eb = qf_exp_approx(est, &k, &x, nf);
+            Mpfr xv, ex(64 * nf + 256);
+            qf_to_mpfr(xv.v, &x);
+            mpfr_exp(ex.v, xv.v, MPFR_RNDN);
+            double q = bound_ratio(est, nf, false, k, eb, ex.v);
+            worst_exp = std::max(worst_exp, q);
+            EXPECT_LE(q, 1.0) << "exp nf " << nf << " x " << hex(x);
+
+            x = random_bits(rng, (int)(rng() % 4000) - 2000, false);
+            if (i % 4 == 0)
+                x = uniform(rng, 0.5, 2.0);
+            int neg;
+            if (std::memcmp(&x, &one, sizeof x) == 0)
+                continue;
+            eb = qf_log_approx(est, &neg, &x, nf);
+            qf_to_mpfr(xv.v, &x);
+            mpfr_log(ex.v, xv.v, MPFR_RNDN);
+            q = bound_ratio(est, nf, neg, 0, eb, ex.v);
+            worst_log = std::max(worst_log, q);
+            EXPECT_LE(q, 1.0) << "log nf " << nf << " x " << hex(x);
+        }
+        std::printf("nf %d: worst error / bound: exp %.3g, log %.3g\n", nf, worst_exp, worst_log);
+    }
+    qf_mpfr_setup_range();
 }
 
 } // namespace
