@@ -1,5 +1,6 @@
-// Fuzzes the series-length probe with any text and a limit from -5 to 2000
-// (two leading bytes). The count is 2 when the loop never runs and at most
+// Fuzzes the series-length probe with any text and a limit from the two
+// leading bytes: -5 to 450 (past the engine's cap of 400), or up to 2000 when
+// the second byte's top bit is set. The count is 2 when the loop never runs and at most
 // max_iter + 1; an unreadable argument never settles (NaN never equals the
 // sum), so it runs to the limit; x and -x give the same count.
 #include "fuzz_checks.h"
@@ -13,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 2)
         return 0;
-    int max_iter = (int)((data[0] | (data[1] << 8)) % 2006) - 5;
+    unsigned sel = data[0] | (data[1] & 0x7F) << 8;
+    int max_iter = data[1] & 0x80 ? (int)(sel % 2006) - 5 : (int)(sel % 456) - 5;
     char *x = fuzz_text_copy(data + 2, size - 2);
     int top = (max_iter > 1 ? max_iter : 1) + 1;
 
