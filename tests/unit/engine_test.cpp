@@ -1,0 +1,776 @@
+// The Phi engine against MPFR: true Phi(x) = erfc(-x/sqrt 2)/2 of the exact
+// binary x at 1100 bits bounds the error; a 352-bit MPFR model of each
+// routine, one correctly rounded operation per step in the same grouping,
+// must agree bit for bit, which pins down the order of every operation.
+// Seed: ZELQ_TEST_SEED (printed).
+#include "normal.h"
+#include "normal_constants.h"
+#include "qf_mpfr.h"
+#include "qf_value_ops.h"
+#include "qfloat.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace
+{
+
+const mpfr_prec_t kTrue = 1100; // oracle precision
+
+bool same_bits(const qfloat &a, const qfloat &b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+bool is_nan(const qfloat &a)
+{
+    return !__op_equal_pqfloat_pqfloat(&a, &a);
+}
+
+qfloat Q(const char *text)
+{
+    qfloat q;
+    _asctoq(text, &q);
+    return q;
+}
+
+std::string show(const qfloat &q)
+{
+    mpfr_t t;
+    mpfr_init2(t, 352);
+    qf_to_mpfr(t, &q);
+    char buf[64];
+    mpfr_snprintf(buf, sizeof buf, "%.25Rg", t);
+    mpfr_clear(t);
+    return buf;
+}
+
+// ---- a 352-bit MPFR value with qfloat's rounding, range and subnormals ----
+struct M {
+    mpfr_t v;
+    M()
+    {
+        mpfr_init2(v, 352);
+    }
+    M(const M &o)
+    {
+        mpfr_init2(v, 352);
+        mpfr_set(v, o.v, MPFR_RNDN);
+    }
+    M &operator=(const M &o)
+    {
+        mpfr_set(v, o.v, MPFR_RNDN);
+        return *this;
+    }
+    ~M()
+    {
+        mpfr_clear(v);
+    }
+};
+
+// Rounds a just computed 352-bit result (ternary t) into qfloat's range.
+void fit(M &r, int t)
+{
+    mpfr_exp_t emin = mpfr_get_emin(), emax = mpfr_get_emax();
+    qf_mpfr_setup_range();
+    qf_mpfr_round(r.v, t);
+    mpfr_set_emin(emin);
+    mpfr_set_emax(emax);
+}
+
+M m_of(const qfloat &q)
+{
+    M r;
+    qf_to_mpfr(r.v, &q);
+    return r;
+}
+qfloat qf_of(const M &m)
+{
+    qfloat q;
+    mpfr_to_qf(&q, m.v);
+    return q;
+}
+M m_int(long n)
+{
+    M r;
+    mpfr_set_si(r.v, n, MPFR_RNDN);
+    return r;
+}
+#define M_BINARY(name, fn)                                                                                   \
+    M name(const M &a, const M &b)                                                                           \
+    {                                                                                                        \
+        M r;                                                                                                 \
+        fit(r, fn(r.v, a.v, b.v, MPFR_RNDN));                                                                \
+        return r;                                                                                            \
+    }
+M_BINARY(add, mpfr_add)
+M_BINARY(sub, mpfr_sub)
+M_BINARY(mul, mpfr_mul)
+M_BINARY(dvd, mpfr_div)
+M neg(const M &a)
+{
+    M r;
+    mpfr_neg(r.v, a.v, MPFR_RNDN);
+    return r;
+}
+M mexp(const M &a)
+{
+    M r;
+    fit(r, mpfr_exp(r.v, a.v, MPFR_RNDN));
+    return r;
+}
+M mlog(const M &a)
+{
+    M r;
+    fit(r, mpfr_log(r.v, a.v, MPFR_RNDN));
+    return r;
+}
+
+// ---- the routines as written, on M ----
+M model_cPhi(const qfloat &arg, int *passes = nullptr)
+{
+    M x = m_of(arg);
+    mpfr_abs(x.v, x.v, MPFR_RNDN);
+    if (mpfr_lessequal_p(x.v, m_of(QFLT_EPSILON).v))
+        return m_of(qf_half);
+    M one = m_int(1);
+    long j = mpfr_get_si(add(x, one).v, MPFR_RNDZ);
+    j = j > 25 ? 25 : j;
+    M z = mul(one, m_int(j));
+    M h = sub(x, z);
+    M a = m_of(MillsRatio_v[j]);
+    M b = sub(mul(z, a), one);
+    M pwr = one;
+    M sum = add(a, mul(h, b));
+    int n = 0;
+    for (long i = 2; i < 200; i += 2) {
+        n++;
+        M I0 = m_int(i), I1 = add(I0, one);
+        a = dvd(add(a, mul(z, b)), I0);
+        b = dvd(add(b, mul(z, a)), I1);
+        pwr = mul(mul(pwr, h), h);
+        M t = sum;
+        sum = add(sum, mul(pwr, add(a, mul(h, b))));
+        if (mpfr_equal_p(sum.v, t.v))
+            break;
+    }
+    if (passes)
+        *passes = n;
+    return mul(sum, mexp(add(mul(mul(m_of(qf_minus_half), x), x), m_of(LnSqrt2Pi))));
+}
+
+M model_asymptSeries(const M &x, long max_iter, long *count = nullptr)
+{
+    M xi = dvd(m_int(1), mul(x, x));
+    M a = neg(xi), s = a;
+    long m = 2;
+    for (; m <= max_iter; m++) {
+        a = mul(mul(neg(a), sub(mul(m_int(2), m_int(m)), m_int(1))), xi);
+        M t = add(s, a);
+        if (mpfr_equal_p(t.v, s.v))
+            break;
+        s = t;
+    }
+    if (count)
+        *count = m;
+    return s;
+}
+
+long model_limit(const M &x)
+{
+    float f = mpfr_get_flt(dvd(mul(x, x), m_int(2)).v, MPFR_RNDN);
+    long n = (long)f;
+    return n >= 400 ? 400 : n;
+}
+
+M model_asymptotic(const qfloat &arg)
+{
+    M x = m_of(arg);
+    M pdf = mexp(add(mul(mul(neg(x), x), m_of(qf_half)), m_of(LnSqrt2Pi)));
+    M s = model_asymptSeries(neg(x), model_limit(x));
+    M r = dvd(neg(pdf), x);
+    return add(r, mul(r, s));
+}
+
+M model_Zelq(const qfloat &arg)
+{
+    M x = m_of(arg);
+    if (mpfr_zero_p(x.v))
+        return m_of(qf_half);
+    if (mpfr_cmp_si(x.v, -25) >= 0 && mpfr_sgn(x.v) < 0)
+        return model_cPhi(arg);
+    if (mpfr_sgn(x.v) > 0 && mpfr_cmp_si(x.v, 25) <= 0)
+        return sub(m_int(1), model_cPhi(qf_of(neg(x))));
+    if (mpfr_less_p(x.v, m_of(qf_minus_213_1).v))
+        return m_int(0);
+    if (mpfr_cmp_si(x.v, -25) < 0)
+        return model_asymptotic(arg);
+    return m_int(1);
+}
+
+M model_rough(const qfloat &arg)
+{
+    M X = m_of(arg), one = m_int(1);
+    if (mpfr_zero_p(X.v))
+        return m_int(0);
+    M d = add(one, mul(X, X));
+    M a = mpfr_sgn(X.v) < 0 ? dvd(neg(X), d) : dvd(X, d);
+    M p = add(sub(mlog(a), mul(mul(X, X), m_of(qf_half))), m_of(LnSqrt2Pi));
+    M t = mpfr_cmp_si(p.v, -9864) < 0 ? m_int(0) : mexp(p);
+    return mpfr_sgn(X.v) > 0 ? sub(one, t) : t;
+}
+
+// ---- the oracle ----
+// Phi(x) = erfc(-x/sqrt 2)/2 at kTrue bits, x taken exactly.
+void erfc_phi(mpfr_t out, const mpfr_t x)
+{
+    mpfr_t t, s;
+    mpfr_inits2(kTrue, t, s, (mpfr_ptr)0);
+    mpfr_sqrt_ui(s, 2, MPFR_RNDN);
+    mpfr_div(t, x, s, MPFR_RNDN);
+    mpfr_neg(t, t, MPFR_RNDN);
+    mpfr_erfc(out, t, MPFR_RNDN);
+    mpfr_div_2ui(out, out, 1, MPFR_RNDN);
+    mpfr_clears(t, s, (mpfr_ptr)0);
+}
+
+// The same for x <= -20 as phi(u) R(u), u = -x, with the Mills ratio from its
+// continued fraction R(u) = 1/(u + 1/(u + 2/(u + 3/(u + ...)))) taken from
+// depth n: mpfr_erfc needs up to 0.2 s per point between -35 and -97 at this
+// precision, the fraction well under a millisecond. The depth is ample (the
+// tail of the fraction shrinks like e^(-2u sqrt(n))); ContinuedFraction
+// checks it against erfc and against twice the depth.
+void mills_phi(mpfr_t out, const mpfr_t x, long depth)
+{
+    mpfr_t u, f, c;
+    mpfr_inits2(kTrue, u, f, c, (mpfr_ptr)0);
+    mpfr_neg(u, x, MPFR_RNDN);
+    mpfr_set(f, u, MPFR_RNDN);
+    for (long k = depth; k >= 1; k--) {
+        mpfr_ui_div(f, (unsigned long)k, f, MPFR_RNDN);
+        mpfr_add(f, f, u, MPFR_RNDN);
+    }
+    // phi(u)/f = e^(-u^2/2) / (sqrt(2 pi) f)
+    mpfr_sqr(c, u, MPFR_RNDN);
+    mpfr_div_si(c, c, -2, MPFR_RNDN);
+    mpfr_exp(out, c, MPFR_RNDN);
+    mpfr_const_pi(c, MPFR_RNDN);
+    mpfr_mul_2ui(c, c, 1, MPFR_RNDN);
+    mpfr_sqrt(c, c, MPFR_RNDN);
+    mpfr_mul(f, f, c, MPFR_RNDN);
+    mpfr_div(out, out, f, MPFR_RNDN);
+    mpfr_clears(u, f, c, (mpfr_ptr)0);
+}
+
+long mills_depth(const mpfr_t x)
+{
+    double q = kTrue * 0.6931471805599453 / (2 * -mpfr_get_d(x, MPFR_RNDN));
+    return (long)(4 * q * q) + 300;
+}
+
+void true_phi(mpfr_t out, const qfloat &x)
+{
+    mpfr_t t;
+    mpfr_init2(t, kTrue);
+    qf_to_mpfr(t, &x);
+    if (mpfr_cmp_si(t, -20) <= 0)
+        mills_phi(out, t, mills_depth(t));
+    else
+        erfc_phi(out, t);
+    mpfr_clear(t);
+}
+
+double rel_to(const qfloat &got, const mpfr_t exact)
+{
+    mpfr_t d;
+    mpfr_init2(d, kTrue);
+    qf_to_mpfr(d, &got);
+    mpfr_sub(d, d, exact, MPFR_RNDN);
+    mpfr_div(d, d, exact, MPFR_RNDN);
+    double e = std::fabs(mpfr_get_d(d, MPFR_RNDN));
+    mpfr_clear(d);
+    return e;
+}
+
+double rel_to_phi(const qfloat &got, const qfloat &x)
+{
+    mpfr_t p;
+    mpfr_init2(p, kTrue);
+    true_phi(p, x);
+    double e = rel_to(got, p);
+    mpfr_clear(p);
+    return e;
+}
+
+// got agrees with the leading digits of a decimal value to relative tol.
+void expect_digits(const qfloat &got, const char *text, double tol)
+{
+    mpfr_t p;
+    mpfr_init2(p, kTrue);
+    mpfr_set_str(p, text, 10, MPFR_RNDN);
+    EXPECT_LT(rel_to(got, p), tol) << "got " << show(got) << ", want " << text;
+    mpfr_clear(p);
+}
+
+qfloat next_toward(const qfloat &q, int up)
+{
+    M m = m_of(q);
+    if (up)
+        mpfr_nextabove(m.v);
+    else
+        mpfr_nextbelow(m.v);
+    M r;
+    fit(r, mpfr_set(r.v, m.v, MPFR_RNDN));
+    return qf_of(r);
+}
+
+unsigned long test_seed()
+{
+    const char *s = std::getenv("ZELQ_TEST_SEED");
+    unsigned long seed = s ? std::strtoul(s, nullptr, 0) : 20261207ul;
+    std::printf("seed %lu (set ZELQ_TEST_SEED to change)\n", seed);
+    return seed;
+}
+
+// ---- sweep points ----
+struct Range {
+    const char *name;
+    double lo, hi; // lo < x <= hi for the positive range, lo <= x < hi else
+    double bound;  // largest relative error allowed
+    double worst;
+    qfloat worst_x;
+    int count;
+};
+
+struct Sweep {
+    gmp_randstate_t rs;
+    std::vector<qfloat> xs;
+    explicit Sweep(unsigned long seed)
+    {
+        gmp_randinit_default(rs);
+        gmp_randseed_ui(rs, seed);
+    }
+    ~Sweep()
+    {
+        gmp_randclear(rs);
+    }
+    // A qfloat uniform in [lo, hi] with random low bits.
+    void uniform(const char *lo, const char *hi, int n)
+    {
+        mpfr_t a, b, u;
+        mpfr_inits2(400, a, b, u, (mpfr_ptr)0);
+        mpfr_set_str(a, lo, 10, MPFR_RNDN);
+        mpfr_set_str(b, hi, 10, MPFR_RNDN);
+        mpfr_sub(b, b, a, MPFR_RNDN);
+        for (int i = 0; i < n; i++) {
+            mpfr_urandomb(u, rs);
+            mpfr_mul(u, u, b, MPFR_RNDN);
+            mpfr_add(u, u, a, MPFR_RNDN);
+            M r;
+            fit(r, mpfr_set(r.v, u, MPFR_RNDN));
+            xs.push_back(qf_of(r));
+        }
+        mpfr_clears(a, b, u, (mpfr_ptr)0);
+    }
+    // centre +- offsets 2^-k (k = 1..340), each with random digits.
+    void around(const qfloat &centre)
+    {
+        mpfr_t u;
+        mpfr_init2(u, 400);
+        for (int k = 1; k <= 340; k += 7) {
+            for (int side = -1; side <= 1; side += 2) {
+                mpfr_urandomb(u, rs);
+                mpfr_mul_2si(u, u, -k, MPFR_RNDN);
+                if (side < 0)
+                    mpfr_neg(u, u, MPFR_RNDN);
+                M c = m_of(centre), r;
+                fit(r, mpfr_add(r.v, c.v, u, MPFR_RNDN));
+                xs.push_back(qf_of(r));
+            }
+        }
+        xs.push_back(centre);
+        xs.push_back(next_toward(centre, 1));
+        xs.push_back(next_toward(centre, 0));
+        mpfr_clear(u);
+    }
+};
+
+// ---------------------------------------------------------------------------
+
+TEST(Oracle, ContinuedFractionAgreesWithErfc)
+{
+    mpfr_t x, a, b;
+    mpfr_inits2(kTrue, x, a, b, (mpfr_ptr)0);
+    for (const char *t : {"-20", "-25.5", "-33.3", "-47", "-100", "-213.1"}) {
+        mpfr_set_str(x, t, 10, MPFR_RNDN);
+        long n = mills_depth(x);
+        mills_phi(a, x, n);
+        erfc_phi(b, x);
+        mpfr_sub(b, a, b, MPFR_RNDN);
+        mpfr_div(b, b, a, MPFR_RNDN);
+        EXPECT_LT(std::fabs(mpfr_get_d(b, MPFR_RNDN)), 1e-300) << t;
+        mills_phi(b, x, 2 * n);
+        mpfr_sub(b, a, b, MPFR_RNDN);
+        mpfr_div(b, b, a, MPFR_RNDN);
+        EXPECT_LT(std::fabs(mpfr_get_d(b, MPFR_RNDN)), 1e-300) << t << " depth " << n;
+    }
+    mpfr_clears(x, a, b, (mpfr_ptr)0);
+}
+
+TEST(Zelq, DifferentialSweepAgainstMpfr)
+{
+    Sweep sw(test_seed());
+    // at and beside every integer of the range
+    for (int n = -213; n <= 25; n++) {
+        qfloat c = q_from_int(n);
+        sw.xs.push_back(c);
+        sw.xs.push_back(next_toward(c, 1));
+        sw.xs.push_back(next_toward(c, 0));
+        for (const char *d : {"1e-7", "-1e-7", "1e-30", "-1e-30"}) {
+            M r;
+            fit(r, mpfr_add(r.v, m_of(c).v, m_of(Q(d)).v, MPFR_RNDN));
+            sw.xs.push_back(qf_of(r));
+        }
+    }
+    // near 0, +-25 and -213.1
+    sw.around(qf_zero);
+    sw.around(qf_25);
+    sw.around(qf_minus_25);
+    sw.around(qf_minus_213_1);
+    sw.xs.push_back(next_toward(QFLT_EPSILON, 1));
+    sw.xs.push_back(q_neg(next_toward(QFLT_EPSILON, 1)));
+    // random over each range, denser at the ends of the asymptotic one
+    sw.uniform("-1", "1", 800);
+    sw.uniform("0", "25", 1800);
+    sw.uniform("-25", "0", 1800);
+    sw.uniform("-45", "-25", 900);
+    sw.uniform("-180", "-45", 1800);
+    sw.uniform("-213.1", "-180", 1200);
+    sw.uniform("-128", "-127.996", 100);   // both roundings of the exponent at their largest
+    sw.uniform("-213.1", "-213.054", 300); // r*s of the tail is subnormal here
+
+    // phi's exponent -x^2/2 + LnSqrt2Pi carries two roundings: half an ulp of
+    // x*x (halved) and the rounding of the sum, whose error is a constant
+    // of each binade because x*x/2 lies on the coarser grid. Its relative
+    // error in Phi grows with x^2: 3.6e-102 at -213.1. Just inside a binade
+    // edge of the sum (e.g. -128 < x < -127.996, where x*x/2 + 0.92 has
+    // crossed 8192 but x*x has not crossed 16384) both roundings are at the
+    // coarse grid and reach 1.34e-102; the bound of that range says so.
+    Range ranges[] = {
+        {"0 < x <= 25", 0, 25, 1e-104, 0, {}, 0},
+        {"-45 <= x < 0", -45, 0, 1e-103, 0, {}, 0},
+        {"-180 <= x < -45", -180, -45, 1.4e-102, 0, {}, 0},
+        {"-213.1 <= x < -180", -213.1, -180, 4e-102, 0, {}, 0},
+        {"-213.1 <= x < -213.054", -213.1, -213.054, 4e-102, 0, {}, 0},
+    };
+    int mismatches = 0, evaluated = 0;
+    for (const qfloat &x : sw.xs) {
+        qfloat got = Zelq(x);
+        qfloat want = qf_of(model_Zelq(x));
+        if (!same_bits(got, want) && mismatches++ < 5)
+            ADD_FAILURE() << "Zelq(" << show(x) << ") = " << show(got)
+                          << " differs in its bits from the model " << show(want);
+        M mx = m_of(x);
+        if (mpfr_zero_p(mx.v) || mpfr_cmp_si(mx.v, 25) > 0 || mpfr_less_p(mx.v, m_of(qf_minus_213_1).v))
+            continue;
+        double e = rel_to_phi(got, x);
+        evaluated++;
+        for (Range &r : ranges) {
+            // x itself, not its double, decides: -128 - 1e-30 lies beyond -128
+            bool in = r.lo == 0 ? (mpfr_sgn(mx.v) > 0 && mpfr_cmp_d(mx.v, r.hi) <= 0)
+                                : (mpfr_cmp_d(mx.v, r.lo) >= 0 && mpfr_cmp_d(mx.v, r.hi) < 0);
+            if (r.lo == -213.1)
+                in = mpfr_cmp_d(mx.v, r.hi) < 0; // down to the cut, which is evaluated
+            if (!in)
+                continue;
+            r.count++;
+            if (e > r.worst) {
+                r.worst = e;
+                r.worst_x = x;
+            }
+        }
+    }
+    std::printf("%zu points, %d evaluated against MPFR, %d bit mismatches with the model\n", sw.xs.size(),
+                evaluated, mismatches);
+    for (const Range &r : ranges) {
+        std::printf("  %-24s %5d points  max rel error %.3g at x = %s  (allowed %.2g)\n", r.name, r.count,
+                    r.worst, show(r.worst_x).c_str(), r.bound);
+        EXPECT_LE(r.worst, r.bound) << r.name;
+    }
+    EXPECT_GE(sw.xs.size(), 10000u);
+    EXPECT_EQ(mismatches, 0);
+}
+
+// ---- the dispatcher's worked values and boundaries ----
+
+TEST(Zelq, CentreIsExactlyOneHalf)
+{
+    EXPECT_TRUE(same_bits(Zelq(qf_zero), qf_half));
+    EXPECT_TRUE(same_bits(Zelq(q_neg(qf_zero)), qf_half));
+}
+
+TEST(Zelq, WorkedValuesNearTheCentre)
+{
+    qfloat lo = Zelq(Q("-0.3")), hi = Zelq(Q("0.3"));
+    expect_digits(lo, "0.382088577811047362693471036879", 1e-29);
+    expect_digits(hi, "0.617911422188952637306528963121", 1e-29);
+    // 0.3 is evaluated as 1 - cPhi(-0.3), so the two add up to 1 but for one rounding
+    qfloat sum = q_add(lo, hi);
+    EXPECT_TRUE(same_bits(sum, qf_one) || same_bits(sum, next_toward(qf_one, 0)) ||
+                same_bits(sum, next_toward(qf_one, 1)))
+        << show(sum);
+    expect_digits(Zelq(Q("-1")), "0.158655253931457051414767454368", 1e-29);
+    expect_digits(Zelq(Q("1")), "0.841344746068542948585232545632", 1e-29);
+}
+
+TEST(Zelq, TinyArgumentsGiveOneHalfOrTheirFirstDigitsOff)
+{
+    EXPECT_TRUE(same_bits(Zelq(Q("1e-200")), qf_half));
+    EXPECT_TRUE(same_bits(Zelq(Q("-1e-200")), qf_half));
+    EXPECT_TRUE(same_bits(Zelq(QFLT_EPSILON), qf_half));
+    EXPECT_TRUE(same_bits(cPhi(QFLT_EPSILON), qf_half));
+    // just above the threshold the series runs from z = 1 with h close to -1
+    qfloat above = next_toward(QFLT_EPSILON, 1);
+    EXPECT_FALSE(same_bits(cPhi(above), qf_half));
+    EXPECT_LT(rel_to_phi(Zelq(q_neg(above)), q_neg(above)), 1e-104);
+    // 1/2 - 3.98942e-51: differs from 1/2 from the 51st digit on
+    qfloat m = Zelq(Q("-1e-50"));
+    expect_digits(q_sub(qf_half, m), "3.98942280401432677939946059934e-51", 1e-29);
+    EXPECT_LT(rel_to_phi(m, Q("-1e-50")), 1e-103);
+    EXPECT_LT(rel_to_phi(Zelq(Q("1e-50")), Q("1e-50")), 1e-104);
+}
+
+TEST(Zelq, UpperRangeRoundsToOne)
+{
+    for (const char *t : {"23", "23.5", "24.5", "24.999", "25", "25.0001", "30", "1e300"})
+        EXPECT_TRUE(same_bits(Zelq(Q(t)), qf_one)) << t;
+    // 1 - Phi(20) = 2.75e-89 still shows
+    EXPECT_FALSE(same_bits(Zelq(Q("20")), qf_one));
+}
+
+TEST(Zelq, BothEndsOfTheTaylorRange)
+{
+    // -25 expands from v[25] with h = 0: v[25] * phi(25), no read past the table
+    qfloat phi25 = q_exp(q_add(q_mul(q_mul(qf_minus_half, qf_25), qf_25), LnSqrt2Pi));
+    qfloat at = Zelq(qf_minus_25);
+    EXPECT_TRUE(same_bits(at, q_mul(MillsRatio_v[25], phi25))) << show(at);
+    expect_digits(at, "3.05669670638256091640274867126e-138", 1e-29);
+    EXPECT_LT(rel_to_phi(at, qf_minus_25), 1e-103);
+    EXPECT_TRUE(same_bits(cPhi(qf_25), at));
+    expect_digits(Zelq(Q("-24.999")), "3.13420075488960617023378515523e-138", 1e-29);
+    expect_digits(Zelq(Q("-25.0001")), "3.04905233610318176415648507800e-138", 1e-29);
+    // on each side of -25 the neighbouring method agrees to the working precision
+    EXPECT_LT(rel_to_phi(Zelq(next_toward(qf_minus_25, 0)), next_toward(qf_minus_25, 0)), 1e-103);
+    EXPECT_LT(rel_to_phi(Zelq(next_toward(qf_minus_25, 1)), next_toward(qf_minus_25, 1)), 1e-103);
+}
+
+TEST(Zelq, FarTailValuesAndTheUnderflowCut)
+{
+    expect_digits(Zelq(Q("-30")), "4.90671392714818705953380925658e-198", 1e-29);
+    expect_digits(Zelq(Q("-100")), "1.34417907674419830507308016714e-2174", 1e-29);
+    qfloat at = Zelq(Q("-213.1"));
+    expect_digits(at, "1.84713391263508367262357700682e-9864", 1e-29);
+    EXPECT_LT(rel_to_phi(at, Q("-213.1")), 4e-102);
+    EXPECT_TRUE(same_bits(Zelq(next_toward(qf_minus_213_1, 0)), qf_zero));
+    EXPECT_TRUE(same_bits(Zelq(Q("-213.2")), qf_zero));
+    EXPECT_TRUE(same_bits(Zelq(Q("-1e300")), qf_zero));
+}
+
+TEST(Zelq, InfinitiesAndNaN)
+{
+    qfloat one = qf_one, zero = qf_zero;
+    qfloat inf = q_div(one, zero), nan = q_div(zero, zero);
+    EXPECT_TRUE(same_bits(Zelq(inf), qf_one));
+    EXPECT_TRUE(same_bits(Zelq(q_neg(inf)), qf_zero));
+    ASSERT_TRUE(is_nan(nan));
+    EXPECT_TRUE(is_nan(Zelq(nan)));
+}
+
+TEST(Zelq, CallsShareNothingAcrossThreads)
+{
+    std::vector<qfloat> xs;
+    for (int i = 0; i < 40; i++)
+        xs.push_back(q_div(q_from_int(-5 * i - 1), qf_two)); // -0.5 .. -97.5
+    std::vector<qfloat> serial;
+    for (const qfloat &x : xs)
+        serial.push_back(Zelq(x));
+    std::vector<qfloat> a(xs.size()), b(xs.size());
+    std::thread t1([&] {
+        for (size_t i = 0; i < xs.size(); i++)
+            a[i] = Zelq(xs[i]);
+    });
+    std::thread t2([&] {
+        for (size_t i = xs.size(); i-- > 0;)
+            b[i] = Zelq(xs[i]);
+    });
+    t1.join();
+    t2.join();
+    for (size_t i = 0; i < xs.size(); i++)
+        EXPECT_TRUE(same_bits(a[i], serial[i]) && same_bits(b[i], serial[i])) << i;
+}
+
+// ---- cPhi ----
+
+TEST(CPhi, DependsOnTheMagnitudeOnly)
+{
+    for (const char *t : {"0.5", "1.3", "3.1", "7.2", "20.25", "24.999", "1e-50"}) {
+        qfloat p = Q(t);
+        EXPECT_TRUE(same_bits(cPhi(p), cPhi(q_neg(p)))) << t;
+    }
+    expect_digits(cPhi(Q("-3.1")), "9.67603213218356892115671924507e-4", 1e-29);
+    expect_digits(cPhi(Q("0.5")), "3.08537538725986896362295389392e-1", 1e-29);
+    expect_digits(cPhi(Q("-1.3")), "9.68004845856103331520098243022e-2", 1e-29);
+    expect_digits(cPhi(Q("-7.2")), "3.01062798111743748723694191581e-13", 1e-29);
+    expect_digits(cPhi(Q("-20.25")), "1.77619986494957003087103974494e-91", 1e-29);
+}
+
+TEST(CPhi, IntegerPointsExpandFromTheNextInteger)
+{
+    expect_digits(cPhi(Q("-1")), "1.58655253931457051414767454368e-1", 1e-29);
+    expect_digits(cPhi(Q("-2")), "2.27501319481792072002826371665e-2", 1e-29);
+    expect_digits(cPhi(Q("-24")), "1.39039211854970305956582741172e-127", 1e-29);
+    for (int n = 1; n <= 25; n++) {
+        qfloat x = q_from_int(-n);
+        qfloat got = cPhi(x);
+        EXPECT_TRUE(same_bits(got, qf_of(model_cPhi(x)))) << n;
+        EXPECT_LT(rel_to_phi(got, x), 1e-103) << n;
+    }
+}
+
+TEST(CPhi, SeriesLengthFollowsTheDistanceToTheExpansionPoint)
+{
+    int near0 = 0, below = 0, above = 0;
+    model_cPhi(next_toward(QFLT_EPSILON, 1), &near0);
+    model_cPhi(Q("6.9999999"), &below);
+    model_cPhi(Q("7.0000001"), &above);
+    std::printf("series passes: near 0 %d, just below 7 %d, just above 7 %d\n", near0, below, above);
+    EXPECT_LE(near0, 99);
+    EXPECT_GE(near0, 50);
+    EXPECT_LE(below, 12);
+    EXPECT_GT(above, below);
+}
+
+// ---- asymptotic series and tail ----
+
+TEST(AsymptSeries, OneTermWhenTheLimitIsBelowTwo)
+{
+    qfloat x = Q("30");
+    qfloat first = q_neg(q_div(qf_one, q_mul(x, x)));
+    for (int32_t lim : {1, 0, -5, INT32_MIN}) {
+        qfloat s;
+        EXPECT_TRUE(same_bits(asymptSeries(x, lim), first)) << lim;
+        EXPECT_EQ(asymptSeries_count(x, lim, &s), 2) << lim;
+    }
+}
+
+TEST(AsymptSeries, TwoTermsAtLimitTwo)
+{
+    qfloat x = Q("30"), s;
+    EXPECT_EQ(asymptSeries_count(x, 2, &s), 3);
+    EXPECT_TRUE(same_bits(s, asymptSeries(x, 2)));
+    // -1/900 + 3/810000 within two roundings
+    mpfr_t want;
+    mpfr_init2(want, kTrue);
+    mpfr_set_si(want, -897, MPFR_RNDN);
+    mpfr_div_ui(want, want, 810000, MPFR_RNDN);
+    EXPECT_LT(rel_to(s, want), std::ldexp(1.0, -349));
+    mpfr_clear(want);
+    EXPECT_TRUE(same_bits(s, qf_of(model_asymptSeries(m_of(x), 2))));
+}
+
+TEST(AsymptSeries, EvenInX)
+{
+    for (const char *t : {"25.000001", "30", "57.3", "100", "213.1"})
+        for (int32_t n : {1, 2, 7, 400}) {
+            qfloat x = Q(t);
+            EXPECT_TRUE(same_bits(asymptSeries(x, n), asymptSeries(q_neg(x), n))) << t << " " << n;
+        }
+}
+
+TEST(AsymptSeries, CounterWhereTheSumSettles)
+{
+    struct {
+        const char *x;
+        int32_t limit, count;
+    } cases[] = {{"-25.000001", 312, 139}, {"25", 400, 139},  {"30", 400, 101},   {"-30", 400, 101},
+                 {"100", 400, 45},         {"-100", 400, 45}, {"213.1", 400, 35}, {"-213.1", 400, 35},
+                 {"5", 400, 401},          {"1", 10, 11},     {"30", 2, 3},       {"30", 1, 2}};
+    for (const auto &c : cases) {
+        qfloat s;
+        EXPECT_EQ(asymptSeries_count(Q(c.x), c.limit, &s), c.count) << c.x << " limit " << c.limit;
+        long mc = 0;
+        model_asymptSeries(m_of(Q(c.x)), c.limit, &mc);
+        EXPECT_EQ(mc, c.count) << c.x;
+    }
+}
+
+TEST(AsymptoticZelq, TermLimitGoesThroughSinglePrecision)
+{
+    EXPECT_EQ(asymptotic_Zelq_limit(Q("-25.000001")), 312);
+    EXPECT_EQ(asymptotic_Zelq_limit(Q("-28")), 392);
+    EXPECT_EQ(asymptotic_Zelq_limit(Q("-28.3")), 400);
+    EXPECT_EQ(asymptotic_Zelq_limit(Q("-213.1")), 400);
+    EXPECT_EQ(asymptotic_Zelq_limit(Q("-1e300")), 400);
+    // x^2/2 = 300 - 1e-6 rounds to the float 300, 300 - 1e-4 does not
+    qfloat two_n = Q("599.999998"), two_m = Q("599.9998");
+    qfloat x_n = qf_of([&] {
+        M r;
+        fit(r, mpfr_sqrt(r.v, m_of(two_n).v, MPFR_RNDN));
+        return r;
+    }());
+    qfloat x_m = qf_of([&] {
+        M r;
+        fit(r, mpfr_sqrt(r.v, m_of(two_m).v, MPFR_RNDN));
+        return r;
+    }());
+    EXPECT_EQ(asymptotic_Zelq_limit(q_neg(x_n)), 300);
+    EXPECT_EQ(asymptotic_Zelq_limit(q_neg(x_m)), 299);
+}
+
+TEST(AsymptoticZelq, WorkedValues)
+{
+    expect_digits(asymptotic_Zelq(Q("-30")), "4.906713927148187059533809256580e-198", 1e-30);
+    expect_digits(asymptotic_Zelq(Q("-50")), "1.080597946761636621168705789415e-545", 1e-30);
+    expect_digits(asymptotic_Zelq(Q("-100")), "1.344179076744198305073080167135e-2174", 1e-30);
+    expect_digits(asymptotic_Zelq(Q("-26")), "2.476063315503389285786930595571e-149", 1e-30);
+    expect_digits(asymptotic_Zelq(Q("-213")), "3.306329683284651416058596483286e-9855", 1e-30);
+    for (const char *t : {"-25.0001", "-26", "-30", "-50", "-100", "-180", "-213", "-213.1"}) {
+        qfloat x = Q(t);
+        EXPECT_TRUE(same_bits(asymptotic_Zelq(x), qf_of(model_asymptotic(x)))) << t;
+    }
+}
+
+// ---- rough one-term tail ----
+
+TEST(RoughAsymptoticZelq, WorkedValues)
+{
+    EXPECT_TRUE(same_bits(rough_asymptotic_Zelq(qf_zero), qf_zero));
+    expect_digits(rough_asymptotic_Zelq(Q("-1")), "0.1209853622595716748989150964678", 1e-30);
+    expect_digits(rough_asymptotic_Zelq(Q("1")), "0.8790146377404283251010849035322", 1e-30);
+    expect_digits(rough_asymptotic_Zelq(Q("-10")), "7.6184144818875439072663698812e-24", 1e-28);
+    expect_digits(rough_asymptotic_Zelq(Q("10")), "0.99999999999999999999999238158551811245609", 1e-40);
+    expect_digits(rough_asymptotic_Zelq(Q("-40")), "3.655890695411125993097057340008e-350", 1e-30);
+    expect_digits(rough_asymptotic_Zelq(Q("-140.41")), "2.5267462745e-4284", 1e-9);
+    EXPECT_TRUE(same_bits(rough_asymptotic_Zelq(Q("-140.42")), qf_zero));
+    EXPECT_TRUE(same_bits(rough_asymptotic_Zelq(Q("140.42")), qf_one));
+}
+
+TEST(RoughAsymptoticZelq, BitExactAndOddAboutOneHalf)
+{
+    for (const char *t : {"0.5", "1", "3.7", "10", "40", "140.41", "140.42", "1000"}) {
+        qfloat x = Q(t);
+        qfloat lo = rough_asymptotic_Zelq(q_neg(x)), hi = rough_asymptotic_Zelq(x);
+        EXPECT_TRUE(same_bits(hi, q_sub(qf_one, lo))) << t; // the same tail term on both sides
+        EXPECT_TRUE(same_bits(lo, qf_of(model_rough(q_neg(x))))) << t;
+        EXPECT_TRUE(same_bits(hi, qf_of(model_rough(x)))) << t;
+    }
+}
+
+} // namespace
