@@ -1,0 +1,182 @@
+// Zelq against Phi from MPFR (mpfr_erfc) and from Arb (arb_hypgeom_erfc) at
+// 352 + 32 bits, each including the moves of x and of the result between
+// qfloat and the peer's type. Prints a table of the times and their ratios.
+#include "../tests/support/qf_mpfr.h" // exact qfloat <-> MPFR moves
+#include "normal.h"
+#include "qfloat.h"
+
+#include <arb.h>
+#include <arb_hypgeom.h>
+#include <benchmark/benchmark.h>
+#include <mpfr.h>
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+const char *const kPoints[] = {"-0.3", "-1",   "-3.1", "-7.2", "-20.25", "-24.999",
+                               "-30",  "-100", "-213", "1",    "7.2"};
+const long kPeerPrec = 352 + 32;
+
+qfloat read(const char *text)
+{
+    qfloat q;
+    _asctoq(text, &q);
+    return q;
+}
+
+void bench_zelq(benchmark::State &state, const char *text)
+{
+    qfloat x = read(text);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(x);
+        qfloat y = Zelq(x);
+        benchmark::DoNotOptimize(y);
+    }
+}
+
+// Phi(x) = erfc(-x/sqrt 2)/2; 1/sqrt 2 is a constant of the caller, as
+// Zelq's constants are.
+void mpfr_phi(qfloat *out, const qfloat *x, mpfr_t t, mpfr_t r, const mpfr_t rsqrt2)
+{
+    qf_to_mpfr(t, x);
+    mpfr_mul(t, t, rsqrt2, MPFR_RNDN);
+    mpfr_neg(t, t, MPFR_RNDN);
+    mpfr_erfc(r, t, MPFR_RNDN);
+    mpfr_div_2ui(r, r, 1, MPFR_RNDN);
+    mpfr_prec_round(r, 352, MPFR_RNDN);
+    mpfr_to_qf(out, r);
+    mpfr_set_prec(r, kPeerPrec);
+}
+
+void bench_mpfr(benchmark::State &state, const char *text)
+{
+    qfloat x = read(text), y;
+    mpfr_t t, r, rsqrt2;
+    mpfr_inits2(kPeerPrec, t, r, rsqrt2, (mpfr_ptr)0);
+    mpfr_sqrt_ui(rsqrt2, 2, MPFR_RNDN);
+    mpfr_ui_div(rsqrt2, 1, rsqrt2, MPFR_RNDN);
+    for (auto _ : state) {
+        mpfr_phi(&y, &x, t, r, rsqrt2);
+        benchmark::DoNotOptimize(y);
+    }
+    mpfr_clears(t, r, rsqrt2, (mpfr_ptr)0);
+}
+
+void arb_phi(qfloat *out, const qfloat *x, mpfr_t m, arb_t t, arb_t r, const arb_t rsqrt2)
+{
+    qf_to_mpfr(m, x);
+    arf_set_mpfr(arb_midref(t), m);
+    mag_zero(arb_radref(t));
+    arb_mul(t, t, rsqrt2, kPeerPrec);
+    arb_neg(t, t);
+    arb_hypgeom_erfc(r, t, kPeerPrec);
+    arb_mul_2exp_si(r, r, -1);
+    mpfr_set_prec(m, 352);
+    arf_get_mpfr(m, arb_midref(r), MPFR_RNDN);
+    mpfr_to_qf(out, m);
+    mpfr_set_prec(m, kPeerPrec);
+}
+
+void bench_arb(benchmark::State &state, const char *text)
+{
+    qfloat x = read(text), y;
+    mpfr_t m;
+    mpfr_init2(m, kPeerPrec);
+    arb_t t, r, rsqrt2;
+    arb_init(t);
+    arb_init(r);
+    arb_init(rsqrt2);
+    arb_set_ui(rsqrt2, 2);
+    arb_rsqrt(rsqrt2, rsqrt2, kPeerPrec);
+    for (auto _ : state) {
+        arb_phi(&y, &x, m, t, r, rsqrt2);
+        benchmark::DoNotOptimize(y);
+    }
+    arb_clear(t);
+    arb_clear(r);
+    arb_clear(rsqrt2);
+    mpfr_clear(m);
+    flint_cleanup();
+}
+
+// Keeps each run's time so the ratios can be printed after the console table.
+class RatioReporter : public benchmark::ConsoleReporter
+{
+  public:
+    std::map<std::string, double> ns;
+    void ReportRuns(const std::vector<Run> &runs) override
+    {
+        for (const Run &r : runs)
+            if (r.run_type == Run::RT_Iteration)
+                ns[r.benchmark_name()] = r.GetAdjustedCPUTime(); // the machine is shared: CPU time
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+// The three results agree: the peers compute the same Phi.
+void check_agreement()
+{
+    mpfr_t t, r, rsqrt2, m, a, b;
+    mpfr_inits2(kPeerPrec, t, r, rsqrt2, m, a, b, (mpfr_ptr)0);
+    mpfr_sqrt_ui(rsqrt2, 2, MPFR_RNDN);
+    mpfr_ui_div(rsqrt2, 1, rsqrt2, MPFR_RNDN);
+    arb_t at, ar, as;
+    arb_init(at);
+    arb_init(ar);
+    arb_init(as);
+    arb_set_ui(as, 2);
+    arb_rsqrt(as, as, kPeerPrec);
+    std::printf("relative differences of the peers from Zelq:\n");
+    for (const char *text : kPoints) {
+        qfloat x = read(text), z = Zelq(x), ym, ya;
+        mpfr_phi(&ym, &x, t, r, rsqrt2);
+        arb_phi(&ya, &x, m, at, ar, as);
+        qf_to_mpfr(a, &z);
+        qf_to_mpfr(b, &ym);
+        mpfr_sub(b, b, a, MPFR_RNDN);
+        mpfr_div(b, b, a, MPFR_RNDN);
+        double dm = mpfr_get_d(b, MPFR_RNDN);
+        qf_to_mpfr(b, &ya);
+        mpfr_sub(b, b, a, MPFR_RNDN);
+        mpfr_div(b, b, a, MPFR_RNDN);
+        std::printf("  x = %-8s MPFR %9.2e  Arb %9.2e\n", text, dm, mpfr_get_d(b, MPFR_RNDN));
+    }
+    arb_clear(at);
+    arb_clear(ar);
+    arb_clear(as);
+    mpfr_clears(t, r, rsqrt2, m, a, b, (mpfr_ptr)0);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    benchmark::Initialize(&argc, argv);
+    check_agreement();
+    for (const char *p : kPoints) {
+        benchmark::RegisterBenchmark((std::string("Zelq/") + p).c_str(), bench_zelq, p)
+            ->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark((std::string("MPFR_erfc/") + p).c_str(), bench_mpfr, p)
+            ->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark((std::string("Arb_erfc/") + p).c_str(), bench_arb, p)
+            ->Unit(benchmark::kMicrosecond);
+    }
+    RatioReporter rep;
+    benchmark::RunSpecifiedBenchmarks(&rep);
+    std::printf("\n%-9s %12s %12s %12s %10s %10s\n", "x", "Zelq cpu us", "MPFR cpu us", "Arb cpu us",
+                "MPFR/Zelq", "Arb/Zelq");
+    for (const char *p : kPoints) {
+        double z = rep.ns[std::string("Zelq/") + p], m = rep.ns[std::string("MPFR_erfc/") + p],
+               a = rep.ns[std::string("Arb_erfc/") + p];
+        if (z > 0)
+            std::printf("%-9s %12.2f %12.2f %12.2f %10.2f %10.2f\n", p, z, m, a, m / z, a / z);
+    }
+    benchmark::Shutdown();
+    return 0;
+}
