@@ -310,6 +310,32 @@ TEST_F(ExpLog, LogRanges)
     EXPECT_EQ(c.bad, 0) << "of " << c.count;
 }
 
+// Any 56-byte pattern is an argument: unnormalized significands, a nonzero
+// guard word, any nonzero sign word, huge and tiny exponents.
+TEST_F(ExpLog, ArbitraryPatterns)
+{
+    Checker ce{true}, cl{false};
+    for (int i = 0; i < 6000; i++) {
+        qfloat q;
+        q.sign = (uint32_t)(rng() % 3 == 0 ? rng() : (rng() & 1 ? 0xFFFFFFFFu : 0));
+        q.mantissa[0] = (uint32_t)rng();
+        int lead = (int)(rng() % 12);
+        for (int w = 1; w <= 11; w++)
+            q.mantissa[w] = w <= lead && rng() % 4 ? 0 : (uint32_t)rng();
+        q.exponent = i % 2 ? (uint32_t)(32768 - 420 + (int)(rng() % 440)) : (uint32_t)(rng() % 65536);
+        if (i % 2)
+            ce.check(q);
+        else
+            cl.check(q);
+        q.exponent = (uint32_t)(32768 - 420 + (int)(rng() % 440)) + (uint32_t)(rng() % 3 == 0 ? 64 : 0);
+        ce.check(q);
+        q.sign = 0;
+        cl.check(q);
+    }
+    EXPECT_EQ(ce.bad, 0) << "of " << ce.count;
+    EXPECT_EQ(cl.bad, 0) << "of " << cl.count;
+}
+
 // The wide retry paths alone, at each width, on arguments that the first
 // evaluation would usually decide: they must decide too and agree.
 TEST_F(ExpLog, WidePathsAgree)
