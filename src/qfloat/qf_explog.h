@@ -22,9 +22,9 @@ extern "C" {
 
 /*
  * exp(r) for a fraction r (nf limbs, 2 <= nf <= QF_WIDE_MAX_NF, value below
- * 0.75) with an absolute error in r itself of at most 3 units. Writes the
- * result as a mixed value y (nf + 1 limbs) and returns errbit such that
- * |y - exp(r_exact)| <= 2^errbit units of 2^(-64 nf).
+ * 0.75). Writes a mixed value y (nf + 1 limbs) and returns errbit such that
+ * |y - exp(r')| <= 2^errbit units of 2^(-64 nf) for every r' within 4 units
+ * of r (so callers may pass an r that carries that much error).
  */
 int qf_exp_wide_kernel(uint64_t *y, const uint64_t *r, int nf);
 

@@ -211,21 +211,11 @@ static inline uint64_t qf_fx_bits_at(const uint64_t *a, int n, long b)
 }
 
 /* r (nr limbs) = floor(a * 2^s) for the integer a (na limbs), s of either
- * sign; bits shifted past the top of r are lost. r must not alias a. Returns
- * nonzero when the bits dropped at the bottom were not all zero. */
-static inline int qf_fx_shift(uint64_t *r, int nr, const uint64_t *a, int na, long s)
+ * sign; bits shifted past the top of r are lost. r must not alias a. */
+static inline void qf_fx_shift(uint64_t *r, int nr, const uint64_t *a, int na, long s)
 {
     for (int i = 0; i < nr; i++)
         r[i] = qf_fx_bits_at(a, na, 64L * i - s);
-    if (s >= 0)
-        return 0;
-    uint64_t lost = 0;
-    for (long b = 0; b < -s; b += 64) {
-        uint64_t w = qf_fx_bits_at(a, na, b);
-        long left = -s - b;
-        lost |= left >= 64 ? w : (w & ((1ull << left) - 1));
-    }
-    return lost != 0;
 }
 
 /* a = floor(a / d) in place (n limbs, 0 < d < 2^32), by 32-bit halves so that
