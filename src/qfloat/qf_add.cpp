@@ -2,138 +2,160 @@
 // absolute value. Subtraction is addition of the negated second operand.
 #include "qf_limbs.h"
 
-// dst[0..n) = the 6-limb src shifted right by d bits (n = 6 or 7); returns
-// nonzero when bits shifted out below dst[n-1] were nonzero.
-static inline uint64_t shift_right(const uint64_t *src, uint32_t d, uint64_t *dst, int n)
+#if defined(__GNUC__) && !defined(__clang__)
+// Limb loops run best as scalar carry chains; SLP vectorization only shuffles.
+#pragma GCC optimize("no-tree-vectorize")
+#endif
+
+// Number of zero bits below the lowest set bit of a nonzero significand.
+static inline uint32_t trailing_zeros(const uint64_t *m)
 {
-    if (d >= (uint32_t)n * 64) {
-        for (int i = 0; i < n; i++)
-            dst[i] = 0;
-        return 1; // src is a nonzero significand
+    int i = QF_LIMBS - 1;
+    while (m[i] == 0)
+        i--;
+    return (uint32_t)((QF_LIMBS - 1 - i) * 64 + __builtin_ctzll(m[i]));
+}
+
+// dst[0..n) = the six limbs of src shifted right by d bits, for n = 6 or 7
+// and d < 64 * n. Bits shifted below dst are dropped: a bit of src lands
+// below dst exactly when d > trailing_zeros(src) + 64 * (n - 6).
+static inline void shift_right(const uint64_t *src, uint32_t d, uint64_t *dst, int n)
+{
+    // Whole limbs first, with a constant offset per case so that the limbs
+    // stay in registers (an indexed buffer would stall store forwarding).
+    uint64_t w[QF_LIMBS + 1];
+    switch (d >> 6) {
+#define QF_LIMB_SHIFT(L)                                                                                     \
+    case L:                                                                                                  \
+        QF_UNROLL                                                                                            \
+        for (int i = 0; i <= QF_LIMBS; i++)                                                                  \
+            w[i] = (i >= L && i - L < QF_LIMBS) ? src[i - L] : 0;                                            \
+        break;
+        QF_LIMB_SHIFT(0)
+        QF_LIMB_SHIFT(1)
+        QF_LIMB_SHIFT(2)
+        QF_LIMB_SHIFT(3)
+        QF_LIMB_SHIFT(4)
+        QF_LIMB_SHIFT(5)
+    default: QF_LIMB_SHIFT(6)
+#undef QF_LIMB_SHIFT
     }
-    int ls = (int)(d / 64), bs = (int)(d % 64);
-    uint64_t lost = 0;
-    for (int i = 0; i < QF_LIMBS; i++)
-        if (i + ls >= n) // limb i lands wholly below dst
-            lost |= src[i];
-    for (int i = n - 1; i >= 0; i--) {
-        int s = i - ls; // source limb landing (partly) in dst[i]
-        uint64_t hi = (s >= 0 && s < QF_LIMBS) ? src[s] : 0;
-        uint64_t lo = (s - 1 >= 0 && s - 1 < QF_LIMBS) ? src[s - 1] : 0;
-        dst[i] = bs ? (hi >> bs) | (lo << (64 - bs)) : hi;
-    }
-    if (bs) {
-        int s = n - 1 - ls; // its low bs bits drop out of dst[n-1]
-        if (s >= 0 && s < QF_LIMBS)
-            lost |= src[s] << (64 - bs);
-    }
-    return lost;
+    unsigned bs = d & 63;
+    dst[0] = w[0] >> bs;
+    QF_UNROLL
+    for (int i = 1; i < n; i++)
+        dst[i] = qf_shrd(w[i], w[i - 1], bs);
 }
 
 // Same signs: |a| + |b| with ea >= eb.
-static void add_magnitudes(qfloat *out, int neg, int32_t ea, const uint64_t *a, int32_t eb, const uint64_t *b)
+static inline void add_magnitudes(qfloat *out, int neg, int32_t ea, const uint64_t *a, int32_t eb,
+                                  const uint64_t *b)
 {
-    uint64_t t[QF_LIMBS], s[QF_LIMBS];
+    uint32_t d = (uint32_t)(ea - eb);
+    if (QF_UNLIKELY(d >= 64 * QF_LIMBS)) {
+        qf_finish(out, neg, ea, a, 1); // b lies wholly below the rounding bit
+        return;
+    }
     // a's bits below the 352nd are zero, so the sum over the six limbs is
     // exact and the bits shifted out of t only ever count as sticky.
-    uint64_t sticky = shift_right(b, (uint32_t)(ea - eb), t, QF_LIMBS);
-    uint64_t carry = 0;
-    for (int i = QF_LIMBS - 1; i >= 0; i--) {
-        uint64_t x = a[i] + carry;
-        uint64_t c1 = x < carry;
-        s[i] = x + t[i];
-        carry = c1 | (s[i] < t[i]);
-    }
-    if (carry) {
-        sticky |= s[5] & 1;
-        for (int i = QF_LIMBS - 1; i > 0; i--)
-            s[i] = (s[i] >> 1) | (s[i - 1] << 63);
-        s[0] = (s[0] >> 1) | (1ull << 63);
-        ea++;
-    }
-    qf_finish(out, neg, ea, s, sticky);
+    uint64_t t[QF_LIMBS], s[QF_LIMBS];
+    shift_right(b, d, t, QF_LIMBS);
+    uint64_t sticky = d > 32 && d > trailing_zeros(b); // b's low 32 bits are zero
+    unsigned c = qf_add6(s, a, t);
+    // On a carry out, shift right one bit (branch-free: c is 0 or 1).
+    sticky |= s[5] & c;
+    QF_UNROLL
+    for (int i = QF_LIMBS - 1; i > 0; i--)
+        s[i] = qf_shrd(s[i], s[i - 1], c);
+    s[0] = (s[0] >> c) | ((uint64_t)c << 63);
+    qf_finish(out, neg, ea + c, s, sticky);
 }
 
-// Different signs: |a| - |b| with |a| > |b| (so ea >= eb).
-static void sub_magnitudes(qfloat *out, int neg, int32_t ea, const uint64_t *a, int32_t eb, const uint64_t *b)
+// Exact difference of two significands that may cancel any number of
+// leading bits: normalizes s (nonzero) and rounds (only the range can).
+static void finish_cancelled(qfloat *out, int neg, int32_t e, const uint64_t *s)
+{
+    int lead = 0;
+    while (s[lead] == 0)
+        lead++;
+    int bs = qf_clz64(s[lead]);
+    uint64_t r[QF_LIMBS];
+    QF_UNROLL
+    for (int i = 0; i < QF_LIMBS; i++) {
+        uint64_t hi = i + lead < QF_LIMBS ? s[i + lead] : 0;
+        uint64_t lo = i + lead + 1 < QF_LIMBS ? s[i + lead + 1] : 0;
+        r[i] = qf_shld(hi, lo, (unsigned)bs);
+    }
+    qf_finish(out, neg, e - (lead * 64 + bs), r, 0);
+}
+
+// Different signs: |a| - |b| with ea >= eb; the result takes a's sign,
+// or b's when |b| > |a|. Exact cancellation gives +0.
+static inline void sub_magnitudes(qfloat *out, int neg, int32_t ea, const uint64_t *a, int32_t eb,
+                                  const uint64_t *b)
 {
     uint32_t d = (uint32_t)(ea - eb);
     if (d <= 1) {
         // b fits the six limbs after a shift of at most one bit: the
-        // difference is exact and may cancel any number of leading bits.
+        // difference is exact.
         uint64_t t[QF_LIMBS], s[QF_LIMBS];
-        shift_right(b, d, t, QF_LIMBS);
-        uint64_t borrow = 0;
-        for (int i = QF_LIMBS - 1; i >= 0; i--) {
-            uint64_t x = a[i] - t[i];
-            uint64_t b1 = a[i] < t[i];
-            s[i] = x - borrow;
-            borrow = b1 | (x < borrow);
+        t[0] = b[0] >> d;
+        QF_UNROLL
+        for (int i = 1; i < QF_LIMBS; i++)
+            t[i] = qf_shrd(b[i], b[i - 1], d);
+        if (qf_sub6(s, a, t, 0)) { // |b| > |a| (only when d == 0): negate
+            const uint64_t zero[QF_LIMBS] = {0, 0, 0, 0, 0, 0};
+            qf_sub6(s, zero, s, 0);
+            neg = !neg;
         }
-        int lead = 0;
-        while (s[lead] == 0) // s != 0 since |a| > |b|
-            lead++;
-        int bs = qf_clz64(s[lead]);
-        uint64_t r[QF_LIMBS];
-        for (int i = 0; i < QF_LIMBS; i++) {
-            uint64_t hi = i + lead < QF_LIMBS ? s[i + lead] : 0;
-            uint64_t lo = i + lead + 1 < QF_LIMBS ? s[i + lead + 1] : 0;
-            r[i] = bs ? (hi << bs) | (lo >> (64 - bs)) : hi;
+        if ((s[0] | s[1] | s[2] | s[3] | s[4] | s[5]) == 0) {
+            qf_set_zero(out, 0); // exact cancellation is +0 when rounding to nearest
+            return;
         }
-        qf_finish(out, neg, ea - (lead * 64 + bs), r, 0);
+        finish_cancelled(out, neg, ea, s);
         return;
     }
     // d >= 2: the difference exceeds a quarter of 2^ea, so at most one
     // leading bit cancels; a seventh limb keeps enough bits below for that.
-    uint64_t t[QF_LIMBS + 1], s[QF_LIMBS + 1];
-    uint64_t sticky = shift_right(b, d, t, QF_LIMBS + 1) != 0;
+    uint64_t t[QF_LIMBS + 1] = {0, 0, 0, 0, 0, 0, 0}, s[QF_LIMBS + 1];
+    unsigned lost = 1;
+    if (d < 64 * (QF_LIMBS + 1)) {
+        shift_right(b, d, t, QF_LIMBS + 1);
+        lost = d > 64 + 32 && d > trailing_zeros(b) + 64;
+    }
     // Subtracting the truncated b and then one more unit of the last limb
     // when bits were lost leaves s strictly below the exact difference,
     // within one unit: the sticky bit then stands for the remainder.
-    uint64_t borrow = sticky;
-    for (int i = QF_LIMBS; i >= 0; i--) {
-        uint64_t ai = i < QF_LIMBS ? a[i] : 0;
-        uint64_t x = ai - t[i];
-        uint64_t b1 = ai < t[i];
-        s[i] = x - borrow;
-        borrow = b1 | (x < borrow);
-    }
-    if (!(s[0] >> 63)) {
-        for (int i = 0; i < QF_LIMBS; i++)
-            s[i] = (s[i] << 1) | (s[i + 1] >> 63);
-        s[QF_LIMBS] <<= 1;
-        ea--;
-    }
-    qf_finish(out, neg, ea, s, sticky | s[QF_LIMBS]);
-}
-
-// Nonzero when |a| > |b| for normalized finite operands.
-static inline int mag_greater(int32_t ea, const uint64_t *a, int32_t eb, const uint64_t *b)
-{
-    if (ea != eb)
-        return ea > eb;
+    s[QF_LIMBS] = 0 - t[QF_LIMBS] - lost;
+    qf_sub6(s, a, t, (t[QF_LIMBS] | lost) != 0);
+    // One bit cancelled: shift left one bit (branch-free).
+    unsigned k = !(s[0] >> 63);
+    QF_UNROLL
     for (int i = 0; i < QF_LIMBS; i++)
-        if (a[i] != b[i])
-            return a[i] > b[i];
-    return 0;
+        s[i] = qf_shld(s[i], s[i + 1], k);
+    s[QF_LIMBS] <<= k;
+    uint64_t sticky = lost;
+    qf_finish(out, neg, ea - (int32_t)k, s, sticky | s[QF_LIMBS]);
 }
 
-static void add_finite(qfloat *out, int na, int32_t ea, const uint64_t *a, int nb, int32_t eb,
-                       const uint64_t *b)
+static inline void add_finite(qfloat *out, int na, int32_t ea, const uint64_t *a, int nb, int32_t eb,
+                              const uint64_t *b)
 {
-    if (na == nb) {
-        if (ea >= eb)
-            add_magnitudes(out, na, ea, a, eb, b);
-        else
-            add_magnitudes(out, na, eb, b, ea, a);
-        return;
+    if (ea < eb) {
+        int tn = na;
+        na = nb;
+        nb = tn;
+        int32_t te = ea;
+        ea = eb;
+        eb = te;
+        const uint64_t *tm = a;
+        a = b;
+        b = tm;
     }
-    if (mag_greater(ea, a, eb, b))
-        sub_magnitudes(out, na, ea, a, eb, b);
-    else if (mag_greater(eb, b, ea, a))
-        sub_magnitudes(out, nb, eb, b, ea, a);
+    if (na == nb)
+        add_magnitudes(out, na, ea, a, eb, b);
     else
-        qf_set_zero(out, 0); // exact cancellation is +0 when rounding to nearest
+        sub_magnitudes(out, na, ea, a, eb, b);
 }
 
 // a + b, with b's sign flipped when flip is 1.

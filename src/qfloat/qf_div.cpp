@@ -14,14 +14,17 @@ static inline int div_by_limb(const uint64_t *a, uint64_t d, uint64_t *q, uint64
     int up = a[0] >= d;
     uint64_t n[QF_LIMBS];
     if (up) {
+        QF_UNROLL
         for (int i = QF_LIMBS - 1; i > 0; i--)
             n[i] = (a[i] >> 1) | (a[i - 1] << 63);
         n[0] = a[0] >> 1;
     } else {
+        QF_UNROLL
         for (int i = 0; i < QF_LIMBS; i++)
             n[i] = a[i];
     }
     uint64_t r = n[0];
+    QF_UNROLL
     for (int i = 1; i < QF_LIMBS; i++)
         q[i - 1] = qf_div128(r, n[i], d, &r);
     q[QF_LIMBS - 1] = qf_div128(r, 0, d, &r);
@@ -57,10 +60,12 @@ static inline uint64_t div_step(uint64_t *r, const uint64_t *v)
     }
     // (r:0) -= qhat * v over seven limbs; u[0] is the limb above r.
     uint64_t u[QF_LIMBS + 1];
+    QF_UNROLL
     for (int i = 0; i < QF_LIMBS; i++)
         u[i] = r[i];
     u[QF_LIMBS] = 0;
     uint64_t carry = 0, borrow = 0;
+    QF_UNROLL
     for (int i = QF_LIMBS - 1; i >= 0; i--) {
         uint64_t ph, pl;
         qf_mac(qhat, v[i], carry, 0, &ph, &pl);
@@ -75,6 +80,7 @@ static inline uint64_t div_step(uint64_t *r, const uint64_t *v)
         // qhat was one too large: add v back once
         qhat--;
         uint64_t c = 0;
+        QF_UNROLL
         for (int i = QF_LIMBS - 1; i >= 0; i--) {
             uint64_t s = u[i + 1] + c;
             uint64_t c1 = s < c;
@@ -82,6 +88,7 @@ static inline uint64_t div_step(uint64_t *r, const uint64_t *v)
             c = c1 | (u[i + 1] < v[i]);
         }
     }
+    QF_UNROLL
     for (int i = 0; i < QF_LIMBS; i++)
         r[i] = u[i + 1];
     return qhat;
@@ -90,6 +97,7 @@ static inline uint64_t div_step(uint64_t *r, const uint64_t *v)
 // Nonzero when a >= b (six limbs each).
 static inline int limbs_ge(const uint64_t *a, const uint64_t *b)
 {
+    QF_UNROLL
     for (int i = 0; i < QF_LIMBS; i++)
         if (a[i] != b[i])
             return a[i] > b[i];
@@ -102,13 +110,16 @@ static inline int div_long(const uint64_t *a, const uint64_t *b, uint64_t *q, ui
     int up = limbs_ge(a, b);
     uint64_t r[QF_LIMBS];
     if (up) {
+        QF_UNROLL
         for (int i = QF_LIMBS - 1; i > 0; i--)
             r[i] = (a[i] >> 1) | (a[i - 1] << 63);
         r[0] = a[0] >> 1;
     } else {
+        QF_UNROLL
         for (int i = 0; i < QF_LIMBS; i++)
             r[i] = a[i];
     }
+    QF_UNROLL
     for (int i = 0; i < QF_LIMBS; i++)
         q[i] = div_step(r, b);
     *sticky = r[0] | r[1] | r[2] | r[3] | r[4] | r[5];

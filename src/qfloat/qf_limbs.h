@@ -20,20 +20,109 @@
 #define QF_UNLIKELY(x) (x)
 #endif
 
+/* Limb loops have a fixed trip count; fully unrolled they keep the limbs
+ * in registers (-O2 alone leaves most of them rolled). */
+#if defined(__clang__)
+#define QF_UNROLL _Pragma("unroll")
+#elif defined(__GNUC__)
+#define QF_UNROLL _Pragma("GCC unroll 16")
+#else
+#define QF_UNROLL
+#endif
+
 #define QF_LOW32 0xFFFFFFFFull
 #define QF_HIGH32 0xFFFFFFFF00000000ull
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define QF_X86_64_ASM 1
+#endif
+
+/* s = a + b over six limbs; returns the carry out. s may be a or b. */
+static inline unsigned qf_add6(uint64_t *s, const uint64_t *a, const uint64_t *b)
+{
+#if defined(QF_X86_64_ASM)
+    uint64_t r0 = a[0], r1 = a[1], r2 = a[2], r3 = a[3], r4 = a[4], r5 = a[5];
+    unsigned char c;
+    __asm__("addq %12, %5\n\tadcq %11, %4\n\tadcq %10, %3\n\tadcq %9, %2\n\tadcq %8, %1\n\tadcq %7, %0\n\t"
+            "setc %6"
+            : "+r"(r0), "+r"(r1), "+r"(r2), "+r"(r3), "+r"(r4), "+r"(r5), "=q"(c)
+            : "rm"(b[0]), "rm"(b[1]), "rm"(b[2]), "rm"(b[3]), "rm"(b[4]), "rm"(b[5])
+            : "cc");
+    s[0] = r0, s[1] = r1, s[2] = r2, s[3] = r3, s[4] = r4, s[5] = r5;
+    return c;
+#else
+    unsigned c = 0;
+    QF_UNROLL
+    for (int i = QF_LIMBS - 1; i >= 0; i--) {
+        uint64_t x = a[i] + b[i], y = x + c;
+        c = (x < b[i]) | (y < x);
+        s[i] = y;
+    }
+    return c;
+#endif
+}
+
+/* s = a - b - borrow (borrow 0 or 1) over six limbs; returns the borrow
+ * out. s may be a or b. */
+static inline unsigned qf_sub6(uint64_t *s, const uint64_t *a, const uint64_t *b, unsigned borrow)
+{
+#if defined(QF_X86_64_ASM)
+    uint64_t r0 = a[0], r1 = a[1], r2 = a[2], r3 = a[3], r4 = a[4], r5 = a[5];
+    unsigned char c;
+    __asm__("btl $0, %13\n\tsbbq %12, %5\n\tsbbq %11, %4\n\tsbbq %10, %3\n\tsbbq %9, %2\n\tsbbq %8, %1\n\t"
+            "sbbq %7, %0\n\tsetc %6"
+            : "+r"(r0), "+r"(r1), "+r"(r2), "+r"(r3), "+r"(r4), "+r"(r5), "=q"(c)
+            : "rm"(b[0]), "rm"(b[1]), "rm"(b[2]), "rm"(b[3]), "rm"(b[4]), "rm"(b[5]), "r"(borrow)
+            : "cc");
+    s[0] = r0, s[1] = r1, s[2] = r2, s[3] = r3, s[4] = r4, s[5] = r5;
+    return c;
+#else
+    unsigned c = borrow;
+    QF_UNROLL
+    for (int i = QF_LIMBS - 1; i >= 0; i--) {
+        uint64_t x = a[i] - b[i], y = x - c;
+        c = (a[i] < b[i]) | (x < c);
+        s[i] = y;
+    }
+    return c;
+#endif
+}
+
+/* Low 64 bits of (hi:lo) >> n, for 0 <= n < 64. */
+static inline uint64_t qf_shrd(uint64_t lo, uint64_t hi, unsigned n)
+{
+#if defined(QF_X86_64_ASM)
+    __asm__("shrdq %%cl, %1, %0" : "+r"(lo) : "r"(hi), "c"(n) : "cc");
+    return lo;
+#else
+    return (lo >> n) | ((hi << 1) << (63 - n));
+#endif
+}
+
+/* High 64 bits of (hi:lo) << n, for 0 <= n < 64. */
+static inline uint64_t qf_shld(uint64_t hi, uint64_t lo, unsigned n)
+{
+#if defined(QF_X86_64_ASM)
+    __asm__("shldq %%cl, %1, %0" : "+r"(hi) : "r"(lo), "c"(n) : "cc");
+    return hi;
+#else
+    return (hi << n) | ((lo >> 1) >> (63 - n));
+#endif
+}
 
 /* Loads words 1..11 into six limbs. Exact word moves; no normalization. */
 static inline void qf_load_limbs(const qfloat *x, uint64_t m[QF_LIMBS])
 {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
     // Two consecutive words are one limb with its halves swapped.
+    QF_UNROLL
     for (int i = 0; i < QF_LIMBS - 1; i++) {
         uint64_t w;
         memcpy(&w, &x->mantissa[1 + 2 * i], sizeof w);
         m[i] = (w << 32) | (w >> 32);
     }
 #else
+    QF_UNROLL
     for (int i = 0; i < QF_LIMBS - 1; i++)
         m[i] = ((uint64_t)x->mantissa[1 + 2 * i] << 32) | x->mantissa[2 + 2 * i];
 #endif
@@ -48,11 +137,13 @@ static inline void qf_store_limbs(qfloat *out, int neg, uint32_t biased, const u
     out->exponent = biased;
     out->mantissa[0] = 0;
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    QF_UNROLL
     for (int i = 0; i < QF_LIMBS - 1; i++) {
         uint64_t w = (m[i] << 32) | (m[i] >> 32);
         memcpy(&out->mantissa[1 + 2 * i], &w, sizeof w);
     }
 #else
+    QF_UNROLL
     for (int i = 0; i < QF_LIMBS - 1; i++) {
         out->mantissa[1 + 2 * i] = (uint32_t)(m[i] >> 32);
         out->mantissa[2 + 2 * i] = (uint32_t)m[i];
@@ -91,18 +182,22 @@ static inline void qf_finish(qfloat *out, int neg, int32_t exp, const uint64_t m
     uint64_t odd = (m[5] >> 32) & 1;
     uint64_t up = (below > 0x80000000u) | ((below == 0x80000000u) & ((sticky != 0) | odd));
     uint64_t r[QF_LIMBS];
+    QF_UNROLL
+    for (int i = 0; i < QF_LIMBS - 1; i++)
+        r[i] = m[i];
     r[5] = (m[5] & QF_HIGH32) + (up << 32);
-    uint64_t carry = up & (r[5] == 0);
-    for (int i = QF_LIMBS - 2; i >= 0; i--) {
-        r[i] = m[i] + carry;
-        carry &= r[i] == 0;
-    }
-    if (QF_UNLIKELY(carry)) {
-        // 0.111...1 rounded up to 1.0: one binade higher
-        r[0] = 1ull << 63;
-        if (++exp > QF_EMAX) {
-            qf_set_inf(out, neg);
-            return;
+    if (QF_UNLIKELY(up && r[5] == 0)) {
+        // the increment carries into the higher limbs
+        int i = QF_LIMBS - 2;
+        while (i >= 0 && ++r[i] == 0)
+            i--;
+        if (i < 0) {
+            // 0.111...1 rounded up to 1.0: one binade higher
+            r[0] = 1ull << 63;
+            if (++exp > QF_EMAX) {
+                qf_set_inf(out, neg);
+                return;
+            }
         }
     }
     qf_store_limbs(out, neg, (uint32_t)(exp + QFLT_EXP_BIAS), r);

@@ -7,6 +7,7 @@
 static inline void mul_by_limb(const uint64_t *a, uint64_t d, uint64_t *p)
 {
     uint64_t carry = 0;
+    QF_UNROLL
     for (int i = QF_LIMBS - 1; i >= 0; i--)
         qf_mac(a[i], d, carry, 0, &carry, &p[i + 1]);
     p[0] = carry;
@@ -16,12 +17,15 @@ static inline void mul_by_limb(const uint64_t *a, uint64_t d, uint64_t *p)
 static inline void mul_full(const uint64_t *a, const uint64_t *b, uint64_t *p)
 {
     uint64_t r[2 * QF_LIMBS] = {0}; // least significant first
+    QF_UNROLL
     for (int i = 0; i < QF_LIMBS; i++) {
         uint64_t ai = a[QF_LIMBS - 1 - i], carry = 0;
+        QF_UNROLL
         for (int j = 0; j < QF_LIMBS; j++)
             qf_mac(ai, b[QF_LIMBS - 1 - j], r[i + j], carry, &carry, &r[i + j]);
         r[i + QF_LIMBS] = carry;
     }
+    QF_UNROLL
     for (int i = 0; i < 2 * QF_LIMBS; i++)
         p[i] = r[2 * QF_LIMBS - 1 - i];
 }
@@ -31,12 +35,14 @@ static inline void mul_full(const uint64_t *a, const uint64_t *b, uint64_t *p)
 static inline void finish_product(qfloat *out, int neg, int32_t exp, uint64_t *p, int n)
 {
     if (!(p[0] >> 63)) {
+        QF_UNROLL
         for (int i = 0; i < QF_LIMBS; i++)
             p[i] = (p[i] << 1) | (p[i + 1] >> 63);
         p[QF_LIMBS] <<= 1; // its old top bit now sits in p[5]; the rest stays sticky
         exp--;
     }
     uint64_t sticky = 0;
+    QF_UNROLL
     for (int i = QF_LIMBS; i < n; i++)
         sticky |= p[i];
     qf_finish(out, neg, exp, p, sticky);
