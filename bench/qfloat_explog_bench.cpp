@@ -149,6 +149,35 @@ void BM_mpfr_log_binades(benchmark::State &st)
     run_m(st, log_binades(), false);
 }
 
+// Arguments that the first evaluation cannot decide: exp(-2^-353) lies
+// 2^-707 from a half-way point (one wide retry), log(1 - 2^-351) needs the
+// second retry width.
+void BM_expq_retry(benchmark::State &st)
+{
+    qfloat x, out;
+    std::memset(&x, 0, sizeof x);
+    x.sign = 0xFFFFFFFFu;
+    x.exponent = 32768 - 352;
+    x.mantissa[1] = 0x80000000u;
+    for (auto _ : st) {
+        _expq(&out, &x);
+        benchmark::DoNotOptimize(out);
+    }
+}
+void BM_logq_retry(benchmark::State &st)
+{
+    qfloat x, out;
+    std::memset(&x, 0, sizeof x);
+    x.exponent = 32768;
+    for (int i = 1; i <= 11; i++)
+        x.mantissa[i] = 0xFFFFFFFFu;
+    x.mantissa[11] = 0xFFFFFFFEu;
+    for (auto _ : st) {
+        _logq(&out, &x);
+        benchmark::DoNotOptimize(out);
+    }
+}
+
 BENCHMARK(BM_expq_m320_0);
 BENCHMARK(BM_mpfr_exp_m320_0);
 BENCHMARK(BM_expq_m22710_0);
@@ -157,6 +186,8 @@ BENCHMARK(BM_logq_engine);
 BENCHMARK(BM_mpfr_log_engine);
 BENCHMARK(BM_logq_binades);
 BENCHMARK(BM_mpfr_log_binades);
+BENCHMARK(BM_expq_retry);
+BENCHMARK(BM_logq_retry);
 
 } // namespace
 
