@@ -103,7 +103,7 @@ static inline void qf_fx_mul_frac(uint64_t *r, const uint64_t *a, const uint64_t
         for (int i = lo; i <= hi; i++) {
             uint64_t ph, pl;
             qf_mul64(a[i], b[d - i], &ph, &pl);
-#if defined(__x86_64__) && defined(__GNUC__)
+#if defined(__SIZEOF_INT128__) && defined(__x86_64__) && defined(__GNUC__)
             // three-limb add with carries; compilers do not emit this chain well
             __asm__("addq %3, %0\n\tadcq %4, %1\n\tadcq $0, %2"
                     : "+&r"(c0), "+&r"(c1), "+&r"(c2)
