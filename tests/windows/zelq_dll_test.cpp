@@ -189,6 +189,8 @@ static void check_probe(entry_probe_fn fn)
 
 int main()
 {
+    // Unbuffered, so that a crash still leaves every line printed before it.
+    setvbuf(stdout, NULL, _IONBF, 0);
     HMODULE h = LoadLibraryA("zelq.dll");
     if (!h) {
         printf("FAIL: LoadLibrary(zelq.dll): error %lu\n", (unsigned long)GetLastError());
@@ -201,7 +203,13 @@ int main()
             printf("FAIL: exports missing, stopping\n");
             return 100;
         }
+    int before = g_failures;
     check_calling_convention(fns);
+    if (g_failures != before) {
+        // Calls through stdcall pointers would now unbalance this program's stack.
+        printf("FAIL: calling convention wrong, behaviour not checked\n");
+        return g_failures;
+    }
 
     entry_text_fn maple = (entry_text_fn)(void *)fns[4];
     entry_text_fn rough = (entry_text_fn)(void *)fns[2];
