@@ -121,10 +121,10 @@ __attribute__((noinline)) static void digits_exact(const uint64_t *j, long s, in
     r->more = more;
 }
 
-static void write_word(char *text, long room, const char *w)
+static void write_word(char *text, int64_t room, const char *w)
 {
     size_t len = strlen(w);
-    if ((long)len <= room)
+    if ((int64_t)len <= room)
         memcpy(text, w, len + 1);
     else
         text[0] = 0;
@@ -144,7 +144,7 @@ void _qtoasc(const qfloat *value, char *text, int ndigs)
 {
     if (ndigs <= 0)
         return;
-    long room = (long)ndigs - 1;
+    int64_t room = (int64_t)ndigs - 1; // 64-bit: lengths near INT_MAX must not wrap
     int neg = value->sign != 0;
     uint64_t j[QF_LIMBS];
     significand(value, j);
@@ -167,17 +167,17 @@ void _qtoasc(const qfloat *value, char *text, int ndigs)
     for (int c = 1; c <= 2; c++)
         if (exp_len(x0_est + c) < min_exp)
             min_exp = exp_len(x0_est + c);
-    long avail = room - neg - 1 - min_exp;
+    int64_t avail = room - neg - 1 - min_exp;
     if (avail < 1) {
         text[0] = 0;
         return;
     }
-    long n_up = avail >= 3 ? avail - 1 : 1;
+    int64_t n_up = avail >= 3 ? avail - 1 : 1;
 
     // Digits: one more than could be written decides the rounding.
     char buf[QF_DEC_EXACT_DIGITS + 100];
     digit_run r;
-    long want = n_up + 1 < QF_DEC_EXACT_DIGITS ? n_up + 1 : QF_DEC_EXACT_DIGITS;
+    long want = n_up + 1 < QF_DEC_EXACT_DIGITS ? (long)n_up + 1 : QF_DEC_EXACT_DIGITS;
     int64_t k = want - 1 - x0_est;
     if (want > FAST_DIGITS || !digits_fast(j, s, k, buf, &r))
         digits_exact(j, s, k, want, buf, &r);
@@ -190,7 +190,7 @@ void _qtoasc(const qfloat *value, char *text, int ndigs)
             last_nz = i;
             break;
         }
-    for (long n = n_up; n >= 1; n--) {
+    for (int64_t n = n_up; n >= 1; n--) {
         int up = 0;
         if (n < r.count) {
             char next = buf[n];
@@ -199,11 +199,11 @@ void _qtoasc(const qfloat *value, char *text, int ndigs)
         }
         int carry = up && n <= nines;
         int64_t x = r.x0 + carry;
-        long len = neg + n + (n > 1) + 1 + exp_len(x);
+        int64_t len = neg + n + (n > 1) + 1 + exp_len(x);
         if (len > room)
             continue;
         if (up && !carry) {
-            long i = n - 1;
+            int64_t i = n - 1;
             while (buf[i] == '9')
                 buf[i--] = '0';
             buf[i]++;
@@ -214,7 +214,7 @@ void _qtoasc(const qfloat *value, char *text, int ndigs)
         *p++ = carry ? '1' : buf[0];
         if (n > 1) {
             *p++ = '.';
-            long have = carry ? 1 : (r.count < n ? r.count : n);
+            int64_t have = carry ? 1 : (r.count < n ? r.count : n);
             if (have > 1) {
                 memcpy(p, buf + 1, (size_t)(have - 1));
                 p += have - 1;
