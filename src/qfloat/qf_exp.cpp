@@ -10,6 +10,7 @@
 
 #define FAST_NF QF_FAST_NF
 
+// out = 1 exactly.
 static void set_one(qfloat *out)
 {
     const uint64_t top = 1ull << 63;

@@ -68,6 +68,7 @@ static inline void qf_fx_add_limb(uint64_t *a, int n, int pos, uint64_t v)
     }
 }
 
+/* Nonzero when all n limbs of a are zero. */
 static inline int qf_fx_is_zero(const uint64_t *a, int n)
 {
     uint64_t any = 0;

@@ -96,6 +96,7 @@ static int log_assemble(uint64_t *l, int *neg, int32_t e, const uint64_t *w, int
     return wbit + 1;
 }
 
+// log x at 448 bits: l and *neg as log_assemble gives them; returns errbit.
 static int log_fast_approx(uint64_t *l, int *neg, const qf_unpacked *u)
 {
     uint64_t y[FAST_NF + 1], w[FAST_NF + 1];

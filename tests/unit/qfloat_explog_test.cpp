@@ -14,6 +14,8 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace
 {
@@ -334,6 +336,43 @@ TEST_F(ExpLog, ArbitraryPatterns)
     }
     EXPECT_EQ(ce.bad, 0) << "of " << ce.count;
     EXPECT_EQ(cl.bad, 0) << "of " << cl.count;
+}
+
+// No shared state: threads evaluating at once get what one thread gets,
+// retry paths included.
+TEST_F(ExpLog, ConcurrentCallsAgree)
+{
+    const int n = 400;
+    std::vector<qfloat> xs(n), want(n);
+    for (int i = 0; i < n; i++) {
+        if (i % 2) { // log: positive, also near 1
+            xs[i] =
+                i % 10 == 1 ? make("0.99999999999999999999999999999999999999999") : uniform(rng, 1e-30, 4);
+            _logq(&want[i], &xs[i]);
+        } else { // exp: some need the retry path
+            xs[i] = i % 10 == 0 ? power2(-353, true) : uniform(rng, -400, 10);
+            _expq(&want[i], &xs[i]);
+        }
+    }
+    std::vector<long> bad(4, 0);
+    std::vector<std::thread> pool;
+    for (int t = 0; t < 4; t++)
+        pool.emplace_back([&, t] {
+            for (int rep = 0; rep < 3; rep++)
+                for (int i = 0; i < n; i++) {
+                    int j = (i * (t + 1) + rep) % n;
+                    qfloat got;
+                    if (j % 2)
+                        _logq(&got, &xs[j]);
+                    else
+                        _expq(&got, &xs[j]);
+                    bad[t] += std::memcmp(&got, &want[j], sizeof got) != 0;
+                }
+        });
+    for (auto &th : pool)
+        th.join();
+    for (int t = 0; t < 4; t++)
+        EXPECT_EQ(bad[t], 0) << "thread " << t;
 }
 
 // The wide retry paths alone, at each width, on arguments that the first
