@@ -2,6 +2,7 @@
 // with qfloat's exponent range and gradual underflow applied to MPFR. Every
 // comparison is bit-exact. QF_SEED overrides the random seed.
 #include "qf_explog.h"
+#include "qf_explog_tables.h"
 #include "qf_fixed.h"
 #include "qf_mpfr.h"
 #include "qfloat.h"
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -310,6 +312,66 @@ TEST_F(ExpLog, LogRanges)
     for (int i = 0; i < 3000; i++)
         c.check(uniform(rng, 0.5, 2));
     EXPECT_EQ(c.bad, 0) << "of " << c.count;
+}
+
+// Every stored constant against MPFR, including entries that random
+// arguments almost never select (the last index of each log table).
+TEST_F(ExpLog, TablesMatchMpfr)
+{
+    mpfr_set_emin(mpfr_get_emin_min());
+    Mpfr v(1200), w(1200);
+    auto frac_err = [&](const uint64_t *limbs, int n, const mpfr_t exact) {
+        // |stored - exact| in units of the last limb
+        mpz_t z;
+        mpz_init(z);
+        mpz_import(z, (size_t)n, -1, sizeof(uint64_t), 0, 0, limbs);
+        mpfr_set_z(w.v, z, MPFR_RNDN);
+        mpfr_div_2si(w.v, w.v, 64L * n, MPFR_RNDN);
+        mpfr_sub(w.v, w.v, exact, MPFR_RNDN);
+        mpfr_mul_2si(w.v, w.v, 64L * n, MPFR_RNDN);
+        mpz_clear(z);
+        return mpfr_get_d(w.v, MPFR_RNDN);
+    };
+    mpfr_const_log2(v.v, MPFR_RNDN);
+    double e = frac_err(qf_ln2, QF_LN2_LIMBS, v.v);
+    EXPECT_TRUE(e <= 0 && e > -1) << "ln 2 must be truncated: " << e;
+    const uint64_t(*et[3])[7] = {qf_exp_t1, qf_exp_t2, qf_exp_t3};
+    const int ecount[3] = {178, 256, 256};
+    for (int t = 0; t < 3; t++)
+        for (int j = 0; j < ecount[t]; j++) {
+            mpfr_set_si_2exp(v.v, j, -8 * (t + 1), MPFR_RNDN);
+            mpfr_expm1(v.v, v.v, MPFR_RNDN);
+            EXPECT_LE(std::fabs(frac_err(et[t][j], 7, v.v)), 0.5) << "exp table " << t + 1 << " entry " << j;
+        }
+    for (int n = 2; n <= QF_EXP_DEG; n++) {
+        mpfr_fac_ui(v.v, (unsigned long)n, MPFR_RNDN);
+        mpfr_ui_div(v.v, 1, v.v, MPFR_RNDN);
+        EXPECT_LE(std::fabs(frac_err(qf_exp_inv_fact[n - 2], 7, v.v)), 0.5) << "1/" << n << "!";
+    }
+    for (int n = 2; n <= QF_LOG_DEG; n++) {
+        mpfr_set_ui(v.v, (unsigned long)n, MPFR_RNDN);
+        mpfr_ui_div(v.v, 1, v.v, MPFR_RNDN);
+        EXPECT_LE(std::fabs(frac_err(qf_log_inv[n], 7, v.v)), 0.5) << "1/" << n;
+    }
+    const uint64_t *ct[3] = {qf_log_c1, qf_log_c2, qf_log_c3};
+    const uint64_t(*lt[3])[7] = {qf_log_l1, qf_log_l2, qf_log_l3};
+    const int lcount[3] = {256, 257, 257};
+    for (int t = 0; t < 3; t++)
+        for (int j = 0; j < lcount[t]; j++) {
+            // c = 1 / (1 + j 2^-8(t+1)) rounded up to 63 fractional bits
+            mpfr_set_si_2exp(v.v, j, -8 * (t + 1), MPFR_RNDN);
+            mpfr_add_ui(v.v, v.v, 1, MPFR_RNDN);
+            mpfr_ui_div(v.v, 1, v.v, MPFR_RNDN);
+            mpfr_mul_2si(v.v, v.v, 63, MPFR_RNDN);
+            mpfr_ceil(v.v, v.v);
+            EXPECT_EQ(mpfr_cmp_ui(v.v, 0) > 0 ? mpfr_get_uj(v.v, MPFR_RNDN) : 0, ct[t][j])
+                << "log factor " << t + 1 << " entry " << j;
+            mpfr_set_uj_2exp(v.v, ct[t][j], -63, MPFR_RNDN);
+            mpfr_log(v.v, v.v, MPFR_RNDN);
+            mpfr_neg(v.v, v.v, MPFR_RNDN);
+            EXPECT_LE(std::fabs(frac_err(lt[t][j], 7, v.v)), 0.5) << "log table " << t + 1 << " entry " << j;
+        }
+    qf_mpfr_setup_range();
 }
 
 // Any 56-byte pattern is an argument: unnormalized significands, a nonzero
