@@ -160,7 +160,7 @@ static inline int qf_load_normal(const qfloat *x, int *neg, int32_t *exp, uint64
 {
     qf_load_limbs(x, m);
     *neg = x->sign != 0;
-    *exp = (int32_t)x->exponent - QFLT_EXP_BIAS;
+    *exp = (int32_t)(x->exponent - (uint32_t)QFLT_EXP_BIAS); /* any field value, without overflow */
     return (x->exponent - 1u < QFLT_EXP_INFNAN - 1u) & (int)(m[0] >> 63);
 }
 
