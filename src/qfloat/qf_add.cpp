@@ -66,7 +66,7 @@ static inline void add_magnitudes(qfloat *out, int neg, int32_t ea, const uint64
     sticky |= s[5] & c;
     QF_UNROLL
     for (int i = QF_LIMBS - 1; i > 0; i--)
-        s[i] = qf_shrd(s[i], s[i - 1], c);
+        s[i] = qf_shr1_if(s[i], s[i - 1], c);
     s[0] = (s[0] >> c) | ((uint64_t)c << 63);
     qf_finish(out, neg, ea + c, s, sticky);
 }
@@ -132,7 +132,7 @@ static inline void sub_magnitudes(qfloat *out, int neg, int32_t ea, const uint64
     unsigned k = !(s[0] >> 63);
     QF_UNROLL
     for (int i = 0; i < QF_LIMBS; i++)
-        s[i] = qf_shld(s[i], s[i + 1], k);
+        s[i] = qf_shl1_if(s[i], s[i + 1], k);
     s[QF_LIMBS] <<= k;
     uint64_t sticky = lost;
     qf_finish(out, neg, ea - (int32_t)k, s, sticky | s[QF_LIMBS]);
@@ -141,25 +141,20 @@ static inline void sub_magnitudes(qfloat *out, int neg, int32_t ea, const uint64
 static inline void add_finite(qfloat *out, int na, int32_t ea, const uint64_t *a, int nb, int32_t eb,
                               const uint64_t *b)
 {
-    if (ea < eb) {
-        int tn = na;
-        na = nb;
-        nb = tn;
-        int32_t te = ea;
-        ea = eb;
-        eb = te;
-        const uint64_t *tm = a;
-        a = b;
-        b = tm;
-    }
+    // Larger exponent first; selects rather than a branch, since which
+    // operand is larger is as good as random.
+    int swap = ea < eb;
+    const uint64_t *x = swap ? b : a, *y = swap ? a : b;
+    int32_t ex = swap ? eb : ea, ey = swap ? ea : eb;
+    int nx = swap ? nb : na;
     if (na == nb)
-        add_magnitudes(out, na, ea, a, eb, b);
+        add_magnitudes(out, nx, ex, x, ey, y);
     else
-        sub_magnitudes(out, na, ea, a, eb, b);
+        sub_magnitudes(out, nx, ex, x, ey, y);
 }
 
 // a + b, with b's sign flipped when flip is 1.
-static void add_signed(qfloat *out, const qfloat *a, const qfloat *b, int flip)
+static inline void add_signed(qfloat *out, const qfloat *a, const qfloat *b, int flip)
 {
     uint64_t am[QF_LIMBS], bm[QF_LIMBS];
     int na, nb;

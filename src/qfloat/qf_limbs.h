@@ -88,7 +88,7 @@ static inline unsigned qf_sub6(uint64_t *s, const uint64_t *a, const uint64_t *b
 #endif
 }
 
-/* Low 64 bits of (hi:lo) >> n, for 0 <= n < 64. */
+/* Low 64 bits of (hi:lo) >> n, for 0 <= n < 64 (n = 0 included). */
 static inline uint64_t qf_shrd(uint64_t lo, uint64_t hi, unsigned n)
 {
 #if defined(QF_X86_64_ASM)
@@ -102,12 +102,19 @@ static inline uint64_t qf_shrd(uint64_t lo, uint64_t hi, unsigned n)
 /* High 64 bits of (hi:lo) << n, for 0 <= n < 64. */
 static inline uint64_t qf_shld(uint64_t hi, uint64_t lo, unsigned n)
 {
-#if defined(QF_X86_64_ASM)
-    __asm__("shldq %%cl, %1, %0" : "+r"(hi) : "r"(lo), "c"(n) : "cc");
-    return hi;
-#else
     return (hi << n) | ((lo >> 1) >> (63 - n));
-#endif
+}
+
+/* (hi:lo) >> 1 when c, else lo: the one-bit renormalizing shifts. */
+static inline uint64_t qf_shr1_if(uint64_t lo, uint64_t hi, unsigned c)
+{
+    return c ? (lo >> 1) | (hi << 63) : lo;
+}
+
+/* (hi:lo) << 1 when c, else hi: high limb. */
+static inline uint64_t qf_shl1_if(uint64_t hi, uint64_t lo, unsigned c)
+{
+    return c ? (hi << 1) | (lo >> 63) : hi;
 }
 
 /* Loads words 1..11 into six limbs. Exact word moves; no normalization. */

@@ -120,11 +120,11 @@ static void mul_finite(qfloat *out, int neg, int32_t ea, const uint64_t *a, int3
         uint64_t p[QF_LIMBS + 1];
         mul_high(a, b, p);
         unsigned k = !(p[0] >> 63);
-        uint64_t below = (qf_shld(p[5], p[6], k)) & QF_LOW32;
+        uint64_t below = qf_shl1_if(p[5], p[6], k) & QF_LOW32;
         if (below + 15 < 0x80000000u || (below > 0x80000000u && below + 15 <= QF_LOW32)) {
             QF_UNROLL
             for (int i = 0; i < QF_LIMBS; i++)
-                p[i] = qf_shld(p[i], p[i + 1], k);
+                p[i] = qf_shl1_if(p[i], p[i + 1], k);
             qf_finish(out, neg, e - (int32_t)k, p, 1);
             return;
         }
