@@ -104,8 +104,7 @@ def main():
         % (64 * LN2_LIMBS, ",\n    ".join("0x%016xull" % x for x in limbs(ln2, LN2_LIMBS)))
     )
 
-    # exp(j / 2^8), exp(j / 2^16), exp(j / 2^24): stored minus their integer
-    # part 1 (all lie in [1, 2)).
+    # exp(j / 2^8), exp(j / 2^16), exp(j / 2^24), all in [1, 2): stored minus 1.
     one = 1 << FRAC_BITS
     for name, b, count in (("qf_exp_t1", 8, 178), ("qf_exp_t2", 16, 256), ("qf_exp_t3", 24, 256)):
         rows = []

@@ -148,7 +148,7 @@ class ExpLog : public ::testing::Test
     std::mt19937_64 rng{seed_value()};
 };
 
-TEST_F(ExpLog, Specials)
+TEST_F(ExpLog, ZerosInfinitiesNans)
 {
     qfloat zero, nzero, inf, ninf, nan, one, r;
     std::memset(&zero, 0, sizeof zero);
@@ -271,7 +271,7 @@ TEST_F(ExpLog, ExpEngineRange)
         mpfr_add(v.v, v.v, eps.v, MPFR_RNDN);
         c.check(from_mpfr(v.v));
     }
-    // random bit patterns over every exponent that is not a special case
+    // random bit patterns over every exponent not handled up front
     for (int i = 0; i < 6000; i++)
         c.check(random_bits(rng, (int)(rng() % 20) - 3, rng() & 1));
     EXPECT_EQ(c.bad, 0) << "of " << c.count;
