@@ -369,6 +369,7 @@ TEST_F(Entries, FooAtZeroAndForUnreadableText)
     EXPECT_EQ(call_text(foo, "abc", 50), "nan");
     EXPECT_EQ(call_text(foo, "", 50), "nan");
     EXPECT_EQ(call_text(foo, "inf", 50), "nan"); // inf / inf
+    EXPECT_EQ(call_text(foo, "-inf", 50), "nan");
 }
 
 // ---- asymptSeries_length ----
