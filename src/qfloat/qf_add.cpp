@@ -21,24 +21,22 @@ static inline uint32_t trailing_zeros(const uint64_t *m)
 // below dst exactly when d > trailing_zeros(src) + 64 * (n - 6).
 static inline void shift_right(const uint64_t *src, uint32_t d, uint64_t *dst, int n)
 {
-    // Whole limbs first, with a constant offset per case so that the limbs
-    // stay in registers (an indexed buffer would stall store forwarding).
+    // Whole limbs first, in three steps of 4, 2 and 1 limbs chosen by
+    // selects: the limb count varies from call to call, and neither a jump
+    // table nor an indexed buffer (store forwarding) keeps up with that.
     uint64_t w[QF_LIMBS + 1];
-    switch (d >> 6) {
-#define QF_LIMB_SHIFT(L)                                                                                     \
-    case L:                                                                                                  \
-        QF_UNROLL                                                                                            \
-        for (int i = 0; i <= QF_LIMBS; i++)                                                                  \
-            w[i] = (i >= L && i - L < QF_LIMBS) ? src[i - L] : 0;                                            \
-        break;
-        QF_LIMB_SHIFT(0)
-        QF_LIMB_SHIFT(1)
-        QF_LIMB_SHIFT(2)
-        QF_LIMB_SHIFT(3)
-        QF_LIMB_SHIFT(4)
-        QF_LIMB_SHIFT(5)
-    default: QF_LIMB_SHIFT(6)
-#undef QF_LIMB_SHIFT
+    unsigned ls = d >> 6;
+    QF_UNROLL
+    for (int i = 0; i <= QF_LIMBS; i++)
+        w[i] = i < QF_LIMBS ? src[i] : 0;
+    if (ls) { // similar sizes (ls == 0) skip this
+        QF_UNROLL
+        for (int step = 4; step >= 1; step /= 2) {
+            unsigned take = ls & (unsigned)step;
+            QF_UNROLL
+            for (int i = QF_LIMBS; i >= 0; i--)
+                w[i] = take ? (i >= step ? w[i - step] : 0) : w[i];
+        }
     }
     unsigned bs = d & 63;
     dst[0] = w[0] >> bs;

@@ -185,15 +185,19 @@ static inline void qf_finish(qfloat *out, int neg, int32_t exp, const uint64_t m
         qf_round_pack(out, neg, exp, m, QF_LIMBS, sticky != 0);
         return;
     }
-    uint64_t below = m[5] & QF_LOW32;
+    // Round to nearest, ties to even, by one addition: with the sticky bit
+    // folded into the lowest bit, the bits below the last kept one carry
+    // into it exactly when they exceed one half, or equal it and it is odd.
     uint64_t odd = (m[5] >> 32) & 1;
-    uint64_t up = (below > 0x80000000u) | ((below == 0x80000000u) & ((sticky != 0) | odd));
+    uint64_t low = m[5] | (sticky != 0);
+    uint64_t sum = low + 0x7FFFFFFFu + odd;
     uint64_t r[QF_LIMBS];
     QF_UNROLL
     for (int i = 0; i < QF_LIMBS - 1; i++)
         r[i] = m[i];
-    r[5] = (m[5] & QF_HIGH32) + (up << 32);
-    if (QF_UNLIKELY(up && r[5] == 0)) {
+    r[5] = sum & QF_HIGH32;
+    uint64_t up = sum < low; // carried out of limb 5
+    if (QF_UNLIKELY(up)) {
         // the increment carries into the higher limbs
         int i = QF_LIMBS - 2;
         while (i >= 0 && ++r[i] == 0)
