@@ -58,39 +58,25 @@ static inline uint64_t div_step(uint64_t *r, const uint64_t *v)
         check = nr >= rhat; // rhat >= 2^64: the test cannot fail again
         rhat = nr;
     }
-    // (r:0) -= qhat * v over seven limbs; u[0] is the limb above r.
-    uint64_t u[QF_LIMBS + 1];
-    QF_UNROLL
-    for (int i = 0; i < QF_LIMBS; i++)
-        u[i] = r[i];
-    u[QF_LIMBS] = 0;
-    uint64_t carry = 0, borrow = 0;
+    // (r:0) -= qhat * v over seven limbs; the borrow of each limb is folded
+    // into the carry of the product (it cannot overflow: hi <= 2^64 - 2).
+    uint64_t u[QF_LIMBS], carry = 0;
     QF_UNROLL
     for (int i = QF_LIMBS - 1; i >= 0; i--) {
-        uint64_t ph, pl;
-        qf_mac(qhat, v[i], carry, 0, &ph, &pl);
-        carry = ph;
-        uint64_t x = u[i + 1] - pl;
-        uint64_t b1 = u[i + 1] < pl;
-        u[i + 1] = x - borrow;
-        borrow = b1 | (x < borrow);
+        uint64_t hi, lo;
+        qf_mac(qhat, v[i], carry, 0, &hi, &lo);
+        uint64_t x = i + 1 < QF_LIMBS ? r[i + 1] : 0;
+        u[i] = x - lo;
+        carry = hi + (x < lo);
     }
-    uint64_t negative = (u[0] < carry) | ((u[0] - carry) < borrow);
-    if (negative) {
+    if (QF_UNLIKELY(r[0] < carry)) {
         // qhat was one too large: add v back once
         qhat--;
-        uint64_t c = 0;
-        QF_UNROLL
-        for (int i = QF_LIMBS - 1; i >= 0; i--) {
-            uint64_t s = u[i + 1] + c;
-            uint64_t c1 = s < c;
-            u[i + 1] = s + v[i];
-            c = c1 | (u[i + 1] < v[i]);
-        }
+        qf_add6(u, u, v);
     }
     QF_UNROLL
     for (int i = 0; i < QF_LIMBS; i++)
-        r[i] = u[i + 1];
+        r[i] = u[i];
     return qhat;
 }
 
