@@ -23,18 +23,18 @@ static inline int div_by_limb(const uint64_t *a, uint64_t d, uint64_t *q, uint64
         for (int i = 0; i < QF_LIMBS; i++)
             n[i] = a[i];
     }
-    uint64_t r = n[0];
+    uint64_t r = n[0], v = qf_reciprocal(d);
     QF_UNROLL
     for (int i = 1; i < QF_LIMBS; i++)
-        q[i - 1] = qf_div128(r, n[i], d, &r);
-    q[QF_LIMBS - 1] = qf_div128(r, 0, d, &r);
+        q[i - 1] = qf_div128_preinv(r, n[i], d, v, &r);
+    q[QF_LIMBS - 1] = qf_div128_preinv(r, 0, d, v, &r);
     *sticky = r;
     return up;
 }
 
 // One step of long division: (r:0) / v where r < v (six limbs each, v
-// normalized). Returns the quotient limb and leaves the new remainder in r.
-static inline uint64_t div_step(uint64_t *r, const uint64_t *v)
+// normalized; v0inv = qf_reciprocal(v[0])). Returns the quotient limb and leaves the new remainder in r.
+static inline uint64_t div_step(uint64_t *r, const uint64_t *v, uint64_t v0inv)
 {
     // Estimate from the top two limbs, refined with the second divisor limb:
     // qhat is then exact or one too large.
@@ -46,7 +46,7 @@ static inline uint64_t div_step(uint64_t *r, const uint64_t *v)
         rhat = r[1] + v[0];
         check = rhat >= v[0]; // otherwise rhat >= 2^64 and the test cannot fail
     } else {
-        qhat = qf_div128(r[0], r[1], v[0], &rhat);
+        qhat = qf_div128_preinv(r[0], r[1], v[0], v0inv, &rhat);
     }
     while (check) {
         uint64_t ph, pl;
@@ -105,9 +105,10 @@ static inline int div_long(const uint64_t *a, const uint64_t *b, uint64_t *q, ui
         for (int i = 0; i < QF_LIMBS; i++)
             r[i] = a[i];
     }
+    uint64_t inv = qf_reciprocal(b[0]);
     QF_UNROLL
     for (int i = 0; i < QF_LIMBS; i++)
-        q[i] = div_step(r, b);
+        q[i] = div_step(r, b, inv);
     *sticky = r[0] | r[1] | r[2] | r[3] | r[4] | r[5];
     return up;
 }

@@ -276,4 +276,37 @@ static inline uint64_t qf_div128(uint64_t hi, uint64_t lo, uint64_t d, uint64_t 
 #endif
 }
 
+/* The reciprocal of a normalized d used by qf_div128_preinv:
+ * floor((2^128 - 1) / d) - 2^64. */
+static inline uint64_t qf_reciprocal(uint64_t d)
+{
+    uint64_t r;
+    return qf_div128(~d, ~0ull, d, &r);
+}
+
+/*
+ * (hi:lo) / d with hi < d and d normalized, from the precomputed reciprocal
+ * v = qf_reciprocal(d): two multiplications instead of a hardware division
+ * (division by invariant integers, Moller and Granlund). Exact quotient and
+ * remainder.
+ */
+static inline uint64_t qf_div128_preinv(uint64_t hi, uint64_t lo, uint64_t d, uint64_t v, uint64_t *rem)
+{
+    uint64_t q1, q0;
+    qf_mul64(v, hi, &q1, &q0);
+    q0 += lo;
+    q1 += hi + 1 + (q0 < lo);
+    uint64_t r = lo - q1 * d;
+    if (r > q0) { // the candidate was one too large
+        q1--;
+        r += d;
+    }
+    if (QF_UNLIKELY(r >= d)) {
+        q1++;
+        r -= d;
+    }
+    *rem = r;
+    return q1;
+}
+
 #endif

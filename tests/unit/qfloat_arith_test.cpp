@@ -762,7 +762,8 @@ TEST(QfloatArith, EpsilonIsNearestToItsDecimal)
     EXPECT_FALSE(same(s, one)); // just above the tie, so rounds up
 }
 
-// The portable 128/64 division used where there is no divq instruction.
+// The portable 128/64 division used where there is no divq instruction, and
+// the division by a precomputed reciprocal.
 TEST(QfloatArith, PortableLimbDivision)
 {
     Gen g(test_seed() + 6);
@@ -779,6 +780,9 @@ TEST(QfloatArith, PortableLimbDivision)
         r2 = (uint64_t)(n % d);
         ASSERT_EQ(q1, q2) << hi << " " << lo << " " << d;
         ASSERT_EQ(r1, r2);
+        uint64_t r3, q3 = qf_div128_preinv(hi, lo, d, qf_reciprocal(d), &r3);
+        ASSERT_EQ(q3, q2) << hi << " " << lo << " " << d;
+        ASSERT_EQ(r3, r2);
     }
 }
 
