@@ -33,7 +33,9 @@
 #define QF_LOW32 0xFFFFFFFFull
 #define QF_HIGH32 0xFFFFFFFF00000000ull
 
-#if defined(__x86_64__) && defined(__GNUC__)
+/* QF_PORTABLE_ONLY selects the portable code on x86-64 as well, so that the
+ * paths of 32-bit targets can be tested natively. */
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(QF_PORTABLE_ONLY)
 #define QF_X86_64_ASM 1
 #endif
 
@@ -266,7 +268,7 @@ static inline uint64_t qf_div128_portable(uint64_t hi, uint64_t lo, uint64_t d, 
 /* (hi:lo) / d with hi < d and d normalized; exact quotient and remainder. */
 static inline uint64_t qf_div128(uint64_t hi, uint64_t lo, uint64_t d, uint64_t *rem)
 {
-#if defined(__x86_64__) && defined(__GNUC__)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(QF_PORTABLE_ONLY)
     uint64_t q, r;
     __asm__("divq %4" : "=a"(q), "=d"(r) : "a"(lo), "d"(hi), "rm"(d));
     *rem = r;
