@@ -70,13 +70,21 @@ QFLOAT_API void _qtoasc(const qfloat *value, char *text, int ndigs);
 QFLOAT_API void _expq(qfloat *out, const qfloat *x);
 QFLOAT_API void _logq(qfloat *out, const qfloat *x);
 
+/* *n exactly (INT32_MIN included). */
 QFLOAT_API void _ltoq(const int32_t *n, qfloat *out);
 /* Clears the sign in place; returns x. */
 QFLOAT_API qfloat *_qabs(qfloat *x);
+/* x rounded once to the nearest float, ties to even, with float subnormals;
+ * beyond the float range +-infinity; NaN gives a NaN. */
 QFLOAT_API float _qtof(const qfloat *x);
+/* x truncated toward zero. NaN gives 0; values beyond the int32 range
+ * (infinities included) saturate to INT32_MAX / INT32_MIN. */
 QFLOAT_API int32_t _qtoi(const qfloat *x);
 
+/* n exactly. */
 QFLOAT_API void __op_cast_int_qfloat(qfloat *out, int32_t n);
+/* + - x / are correctly rounded to nearest, ties to even. An exact zero sum
+ * of nonzero operands is +0; -0 + -0 is -0. -a of a NaN is the NaN. */
 QFLOAT_API void __op_plus_pqfloat_pqfloat(qfloat *out, const qfloat *a, const qfloat *b);
 QFLOAT_API void __op_minus_pqfloat_pqfloat(qfloat *out, const qfloat *a, const qfloat *b);
 QFLOAT_API void __op_multiply_pqfloat_pqfloat(qfloat *out, const qfloat *a, const qfloat *b);
