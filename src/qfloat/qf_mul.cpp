@@ -89,8 +89,7 @@ static inline void finish_product(qfloat *out, int neg, int32_t exp, uint64_t *p
         exp--;
     }
     uint64_t sticky = 0;
-    QF_UNROLL
-    for (int i = QF_LIMBS; i < n; i++)
+    for (int i = QF_LIMBS; i < n; i++) // trip count known only at run time: clang cannot unroll it
         sticky |= p[i];
     qf_finish(out, neg, exp, p, sticky);
 }
