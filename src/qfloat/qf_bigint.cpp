@@ -179,6 +179,56 @@ int qf_limbs_cmp_scaled(uint64_t *a, int na, long ea, uint64_t *b, int nb, long 
     return qf_limbs_cmp(a, na, b, nb);
 }
 
+// (u1:u0) / 10^19 for u1 < 10^19, by the precomputed reciprocal of the
+// normalized divisor (Moller & Granlund, "Improved division by invariant
+// integers", 2011): two multiplications instead of a 128-bit division.
+static inline uint64_t div_1e19(uint64_t u1, uint64_t u0, uint64_t *rem)
+{
+    const uint64_t d = 10000000000000000000ull; // top bit set
+    const uint64_t v = 0xd83c94fb6d2ac34aull;   // floor((2^128 - 1) / d) - 2^64
+    uint64_t qh, ql;
+    qf_mul64(v, u1, &qh, &ql);
+    ql += u0;
+    qh += u1 + (ql < u0);
+    qh += 1;
+    uint64_t r = u0 - qh * d;
+    if (r > ql) {
+        qh--;
+        r += d;
+    }
+    if (r >= d) {
+        qh++;
+        r -= d;
+    }
+    *rem = r;
+    return qh;
+}
+
+// Writes the 19 decimal digits of x (< 10^19, leading zeros kept) ending at end.
+static void put19(char *end, uint64_t x)
+{
+    static const char pairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    // Split into 10 + 9 digits so that the two halves convert independently.
+    uint64_t hi = x / 1000000000u;
+    uint32_t lo = (uint32_t)(x - hi * 1000000000u);
+    for (int i = 0; i < 4; i++) {
+        uint32_t p = lo % 100;
+        lo /= 100;
+        end -= 2;
+        memcpy(end, pairs + 2 * p, 2);
+    }
+    *--end = (char)('0' + lo);
+    for (int i = 0; i < 5; i++) {
+        uint32_t p = (uint32_t)(hi % 100);
+        hi /= 100;
+        end -= 2;
+        memcpy(end, pairs + 2 * p, 2);
+    }
+}
+
 long qf_limbs_to_decimal(uint64_t *a, int n, char *buf)
 {
     n = qf_limbs_trim(a, n);
@@ -186,27 +236,17 @@ long qf_limbs_to_decimal(uint64_t *a, int n, char *buf)
         buf[0] = '0';
         return 1;
     }
-    // Collect 9-digit groups, least significant first, at the end of the
+    // Collect 19-digit groups, least significant first, at the end of the
     // room the digits will need, then move them to the front.
-    long cap = (long)(qf_limbs_bitlen(a, n) * 30103 / 100000) + 2 + 9;
+    long cap = (long)(qf_limbs_bitlen(a, n) * 30103 / 100000) + 2 + 19;
     long pos = cap;
     while (n > 0) {
         uint64_t rem = 0;
-        for (int i = n - 1; i >= 0; i--) {
-            uint64_t hi = (rem << 32) | (a[i] >> 32);
-            uint64_t qh = hi / 1000000000u;
-            rem = hi - qh * 1000000000u;
-            uint64_t lo = (rem << 32) | (a[i] & 0xFFFFFFFFu);
-            uint64_t ql = lo / 1000000000u;
-            rem = lo - ql * 1000000000u;
-            a[i] = (qh << 32) | ql;
-        }
+        for (int i = n - 1; i >= 0; i--)
+            a[i] = div_1e19(rem, a[i], &rem);
         n = qf_limbs_trim(a, n);
-        uint32_t r = (uint32_t)rem;
-        for (int d = 0; d < 9; d++) {
-            buf[--pos] = (char)('0' + r % 10);
-            r /= 10;
-        }
+        pos -= 19;
+        put19(buf + pos + 19, rem);
     }
     while (buf[pos] == '0' && pos < cap - 1)
         pos++;

@@ -57,7 +57,7 @@ int qf_limbs_cmp_scaled(uint64_t *a, int na, long ea, uint64_t *b, int nb, long 
 
 /* Writes the decimal digits of a (destroyed) into buf, most significant
  * first, no leading zeros ("0" for zero); returns the digit count. buf needs
- * room for the digits plus 9. */
+ * room for the digits plus 19. */
 long qf_limbs_to_decimal(uint64_t *a, int n, char *buf);
 
 /* Rounds a * 2^e2 (plus a positive amount below its last bit when sticky)

@@ -126,21 +126,30 @@ static int parse(const char *text, int *neg, int *kind, decimal_text *d)
         *kind = lower((unsigned char)*p) == 'n' ? 2 : 1;
         return *skip_space(p + w) == 0;
     }
-    int64_t int_digits = 0, frac_digits = 0, lead = 0; // lead: zeros before first
-    d->first = 0;
-    for (; is_digit((unsigned char)*p); p++, int_digits++) {
-        if (!d->first && *p != '0')
-            d->first = p;
-        lead += !d->first;
-    }
-    int64_t lead_int = lead;
+    const char *int_start = p;
+    while (is_digit((unsigned char)*p))
+        p++;
+    int64_t int_digits = p - int_start, frac_digits = 0;
+    const char *frac_start = p;
     if (*p == '.') {
-        for (p++; is_digit((unsigned char)*p); p++, frac_digits++) {
-            if (!d->first && *p != '0')
-                d->first = p;
-            lead += !d->first;
-        }
+        frac_start = ++p;
+        while (is_digit((unsigned char)*p))
+            p++;
+        frac_digits = p - frac_start;
     }
+    // Leading zeros, in the integer part and then in the fraction.
+    const char *z = int_start;
+    while (z < int_start + int_digits && *z == '0')
+        z++;
+    int64_t lead = z - int_start;
+    if (lead == int_digits) {
+        z = frac_start;
+        while (z < frac_start + frac_digits && *z == '0')
+            z++;
+        lead += z - frac_start;
+    }
+    d->first = lead < int_digits + frac_digits ? z : 0;
+    int64_t lead_int = lead < int_digits ? lead : int_digits;
     if (int_digits + frac_digits == 0)
         return 0;
     int64_t exp = 0;
@@ -264,6 +273,7 @@ void _asctoq(const char *text, qfloat *out)
     int is = (int)(e - jb * QF_POW10_STEP);
     const qf_pow10_entry *pw = &qf_pow10_big[jb - QF_POW10_BIG_MIN];
     uint64_t ds[12], lo[20], hi[22];
+    int nhi;
     qf_limbs_mul(ds, dig, ndig, qf_pow10_small[is], 4);
     int nds = qf_limbs_trim(ds, ndig + 4);
     qf_limbs_mul(lo, ds, nds, pw->m, QF_POW10_BIG_LIMBS);
@@ -274,17 +284,24 @@ void _asctoq(const char *text, qfloat *out)
         *out = q1;
         return;
     }
-    // High end (D + dd) * 10^is * (P + dp), formed the same way.
-    uint64_t dig_hi[8], ds_hi[12], p_hi[QF_POW10_BIG_LIMBS + 1], one = 1;
-    memcpy(dig_hi, dig, sizeof dig_hi);
-    int ndig_hi = ndig + 1;
-    dig_hi[ndig] = dd ? qf_limbs_add(dig_hi, dig_hi, ndig, &one, 1) : 0;
-    qf_limbs_mul(ds_hi, dig_hi, ndig_hi, qf_pow10_small[is], 4);
-    memcpy(p_hi, pw->m, sizeof pw->m);
-    p_hi[QF_POW10_BIG_LIMBS] = pw->exact ? 0 : qf_limbs_add(p_hi, p_hi, QF_POW10_BIG_LIMBS, &one, 1);
-    qf_limbs_mul(hi, ds_hi, ndig_hi + 4, p_hi, QF_POW10_BIG_LIMBS + 1);
+    // High end (D + dd) * 10^is * (P + dp): just lo + D * 10^is when no
+    // digits were cut off; formed by a second product otherwise.
+    if (!dd) {
+        memcpy(hi, lo, sizeof(uint64_t) * (size_t)nlo);
+        hi[nlo] = qf_limbs_add(hi, hi, nlo, ds, nds);
+        nhi = nlo + 1;
+    } else {
+        uint64_t dig_hi[8], ds_hi[12], p_hi[QF_POW10_BIG_LIMBS + 1], one = 1;
+        memcpy(dig_hi, dig, sizeof dig_hi);
+        dig_hi[ndig] = qf_limbs_add(dig_hi, dig_hi, ndig, &one, 1);
+        qf_limbs_mul(ds_hi, dig_hi, ndig + 1, qf_pow10_small[is], 4);
+        memcpy(p_hi, pw->m, sizeof pw->m);
+        p_hi[QF_POW10_BIG_LIMBS] = pw->exact ? 0 : qf_limbs_add(p_hi, p_hi, QF_POW10_BIG_LIMBS, &one, 1);
+        qf_limbs_mul(hi, ds_hi, ndig + 5, p_hi, QF_POW10_BIG_LIMBS + 1);
+        nhi = ndig + 5 + QF_POW10_BIG_LIMBS + 1;
+    }
     qfloat q2;
-    qf_round_limbs(&q2, neg, hi, ndig_hi + 4 + QF_POW10_BIG_LIMBS + 1, pw->e, 0);
+    qf_round_limbs(&q2, neg, hi, nhi, pw->e, 0);
     if (memcmp(&q1, &q2, sizeof q1) == 0) {
         *out = q1;
         return;
