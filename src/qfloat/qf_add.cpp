@@ -151,16 +151,13 @@ static inline void add_finite(qfloat *out, int na, int32_t ea, const uint64_t *a
         sub_magnitudes(out, nx, ex, x, ey, y);
 }
 
-// a + b, with b's sign flipped when flip is 1.
-static inline void add_signed(qfloat *out, const qfloat *a, const qfloat *b, int flip)
+// Zeros, infinities, NaN and noncanonical patterns (subnormals included).
+#if defined(__GNUC__)
+__attribute__((noinline, cold))
+#endif
+static void
+add_general(qfloat *out, const qfloat *a, const qfloat *b, int flip)
 {
-    uint64_t am[QF_LIMBS], bm[QF_LIMBS];
-    int na, nb;
-    int32_t ea, eb;
-    if (QF_LIKELY(qf_load_normal(a, &na, &ea, am) & qf_load_normal(b, &nb, &eb, bm))) {
-        add_finite(out, na, ea, am, nb ^ flip, eb, bm);
-        return;
-    }
     qf_unpacked ua, ub;
     qf_unpack(a, &ua);
     qf_unpack(b, &ub);
@@ -181,6 +178,18 @@ static inline void add_signed(qfloat *out, const qfloat *a, const qfloat *b, int
     } else {
         add_finite(out, ua.neg, ua.exp, ua.m, ub.neg, ub.exp, ub.m);
     }
+}
+
+// a + b, with b's sign flipped when flip is 1.
+static inline void add_signed(qfloat *out, const qfloat *a, const qfloat *b, int flip)
+{
+    uint64_t am[QF_LIMBS], bm[QF_LIMBS];
+    int na, nb;
+    int32_t ea, eb;
+    if (QF_LIKELY(qf_load_normal(a, &na, &ea, am) & qf_load_normal(b, &nb, &eb, bm)))
+        add_finite(out, na, ea, am, nb ^ flip, eb, bm);
+    else
+        add_general(out, a, b, flip);
 }
 
 void __op_plus_pqfloat_pqfloat(qfloat *out, const qfloat *a, const qfloat *b)
