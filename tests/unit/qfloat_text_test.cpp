@@ -4,6 +4,7 @@
 #include "qf_mpfr.h"
 #include "qfloat.h"
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdio>
@@ -401,6 +402,21 @@ TEST_F(Text, ExactMidpointsRoundToEvenAndNeighboursAway)
             EXPECT_TRUE(same(a, b)) << "delta " << d << " on midpoint above " << hex(q) << "\n ours "
                                     << hex(a) << "\n mpfr " << hex(b);
         }
+        // Cut to 100..139 digits: the bracket straddles the midpoint, so the
+        // exact comparison must decide (with later digits nonzero or not).
+        {
+            size_t e = mid.find('e');
+            bool neg = mid[0] == '-';
+            std::string digits = mid.substr(neg, e - neg);
+            size_t keep = std::min(digits.size(), (size_t)(100 + g() % 40));
+            long ex = std::stol(mid.substr(e + 1)) + (long)(digits.size() - keep);
+            std::string cut = neg ? "-" : "";
+            cut.append(digits, 0, keep);
+            cut += 'e';
+            cut += std::to_string(ex);
+            for (const std::string &t : {cut, bump_last_digit(cut, 1), bump_last_digit(cut, -1)})
+                EXPECT_TRUE(same(read(t), mpfr_read(t))) << t;
+        }
         // The midpoint followed by far-away digits: a nonzero one rounds up.
         std::string tail = mid.substr(0, mid.find('e')) + std::string(3000, '0');
         std::string ex = mid.substr(mid.find('e') + 1);
@@ -481,6 +497,27 @@ TEST_F(Text, WritingAroundPowersOfTen)
             EXPECT_EQ(write(q, ndigs), best_text(q, ndigs)) << "k=" << k << " d=" << d << " " << hex(q);
         }
     }
+}
+
+// Short binary fractions (n * 2^k, n < 2^64) have short decimal expansions,
+// so their texts end in exact ties at many lengths: ties go to even.
+TEST_F(Text, WritingShortExpansionsTiesToEven)
+{
+    for (int i = 0; i < 400; i++) {
+        uint64_t v = g() >> (g() % 60);
+        if (!v)
+            continue;
+        qfloat q = read(std::to_string(v));
+        q.exponent = (uint32_t)((int)q.exponent + (int)(g() % 140) - 70);
+        if (g() & 1)
+            q.sign = 0xFFFFFFFFu;
+        for (int ndigs = 2; ndigs <= 45; ndigs++)
+            EXPECT_EQ(write(q, ndigs), best_text(q, ndigs)) << "ndigs=" << ndigs << " q=" << hex(q);
+    }
+    EXPECT_EQ(write(read("2.5"), 4), "2e0");
+    EXPECT_EQ(write(read("3.5"), 4), "4e0");
+    EXPECT_EQ(write(read("0.125"), 7), "1.2e-1");
+    EXPECT_EQ(write(read("-0.375"), 8), "-3.8e-1");
 }
 
 TEST_F(Text, RoundTripsBitForBit)
