@@ -293,11 +293,11 @@ TEST_F(Entries, ExcelEmptyArgumentIsTheEmptyText)
 #endif
 #endif
 
+// Allocation failure is provoked with an address-space limit, which the
+// sanitizers' shadow memory does not survive: built only without them.
+#ifndef ZELQ_SANITIZED
 TEST_F(Entries, ExcelWithoutItsBlockGivesTheEmptyResult)
 {
-#ifdef ZELQ_SANITIZED
-    GTEST_SKIP() << "allocation failure cannot be provoked under a sanitizer";
-#else
     pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
@@ -312,8 +312,8 @@ TEST_F(Entries, ExcelWithoutItsBlockGivesTheEmptyResult)
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     ASSERT_TRUE(WIFEXITED(status)) << "the call crashed";
     EXPECT_EQ(WEXITSTATUS(status), 0);
-#endif
 }
+#endif
 
 // ---- foo ----
 
