@@ -10,6 +10,9 @@
 
 #ifdef _WIN32
 #define ZELQ_CALL __stdcall
+#elif defined(__i386__) && defined(ZELQ_STDCALL_ENTRIES)
+/* 32-bit stand-in for the DLL on x86 Linux: the same convention as Windows. */
+#define ZELQ_CALL __attribute__((stdcall))
 #else
 #define ZELQ_CALL
 #endif
