@@ -1,9 +1,16 @@
 // Loads zelq.dll as a host does (LoadLibrary, GetProcAddress) and checks its
 // export table, the standard-call convention of every export and the
 // behaviour cases shared with the native tests. Runs under Wine from CTest;
-// the exit code is the number of failed checks (capped at 100).
+// the exit code is the number of failed checks (capped at 100). The same
+// program also runs as a 32-bit x86 Linux program against an ELF stand-in for
+// the DLL (tests/i386), where export ordinals do not exist.
+#ifdef ZELQ_ELF_STANDIN
+#include "win32_shim.h"
+#else
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+#define ZELQ_PE_ORDINALS 1
+#endif
 
 #include "entry_cases.h"
 
@@ -11,7 +18,7 @@
 #include <stdio.h>
 #include <string.h>
 
-static int g_checks, g_failures;
+static int g_checks, g_failures, g_not_applicable;
 
 #define CHECK(cond, ...)                                                                                     \
     do {                                                                                                     \
@@ -82,12 +89,21 @@ static void check_export_table(HMODULE h, FARPROC fns[5])
 {
     for (int i = 0; i < 5; i++) {
         FARPROC by_name = GetProcAddress(h, exports[i].name);
-        FARPROC by_ordinal = GetProcAddress(h, MAKEINTRESOURCEA(i + 1));
         CHECK(by_name != NULL, "%s not found by name", exports[i].name);
+#if ZELQ_PE_ORDINALS
+        FARPROC by_ordinal = GetProcAddress(h, MAKEINTRESOURCEA(i + 1));
         CHECK(by_name == by_ordinal, "ordinal %d does not resolve to %s", i + 1, exports[i].name);
+#else
+        g_not_applicable++;
+#endif
         fns[i] = by_name;
     }
+#if ZELQ_PE_ORDINALS
     CHECK(GetProcAddress(h, MAKEINTRESOURCEA(6)) == NULL, "ordinal 6 resolves");
+#else
+    g_not_applicable++;
+    printf("not applicable on ELF: %d checks of export ordinals\n", g_not_applicable);
+#endif
     static const char *const internal[] = {
         "Zelq",
         "cPhi",
@@ -219,6 +235,6 @@ int main()
     check_probe((entry_probe_fn)(void *)fns[1]);
 
     CHECK(FreeLibrary(h), "FreeLibrary failed");
-    printf("%d checks, %d failed\n", g_checks, g_failures);
+    printf("%d checks, %d failed, %d not applicable\n", g_checks, g_failures, g_not_applicable);
     return g_failures > 100 ? 100 : g_failures;
 }
