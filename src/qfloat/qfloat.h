@@ -62,7 +62,8 @@ typedef struct qfloatstruct {
 /* The qfloat nearest to 1.0900377190420865842969737513593110651511287639835344898368128235126807E-106 (about 2^-352). */
 extern QFLOAT_API const qfloat QFLT_EPSILON;
 
-/* Decimal text -> qfloat, correctly rounded. See qfloat_text.md in docs. */
+/* Decimal text -> qfloat, correctly rounded; invalid text reads as NaN.
+ * Grammar and the written form: docs/text-format.md. */
 QFLOAT_API void _asctoq(const char *text, qfloat *out);
 /* qfloat -> decimal text in a buffer of ndigs bytes (NUL included). */
 QFLOAT_API void _qtoasc(const qfloat *value, char *text, int ndigs);
