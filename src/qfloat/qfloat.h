@@ -17,7 +17,7 @@
  *   E >= 65535, m != 0    NaN          (written with E = 65535, word 1 =
  *                                       0xC0000000, sign 0)
  * Smallest normal 2^-32768 (about 7.06e-9865), smallest subnormal 2^-33119
- * (about 1.4e-9970), largest finite (1 - 2^-352) * 2^32766 (about 1.4e9863).
+ * (about 1.4e-9970), largest finite (1 - 2^-352) * 2^32766 (about 3.54e9863).
  * Results beyond the largest finite value round to +-infinity; results below
  * half the smallest subnormal round to +-0. Any 56-byte pattern is accepted
  * as input: an unnormalized finite pattern is read by the formula above.
