@@ -762,6 +762,86 @@ TEST(QfloatArith, EpsilonIsNearestToItsDecimal)
     EXPECT_FALSE(same(s, one)); // just above the tie, so rounds up
 }
 
+// Divisors of at most eight significant bits take their own path: every odd
+// D < 256 at several binades, against dividends that are exact multiples of
+// D, one or two units off them (remainder 1, 2, D - 1, D - 2: the quotient's
+// low limb and the sticky bit), above and below D in their top limb, and
+// general significands.
+TEST(QfloatArith, DivisionByEightBitIntegers)
+{
+    Ref ref;
+    Gen g(test_seed() + 7);
+    Mismatches bad;
+    mpz_t qz, az;
+    mpz_inits(qz, az, (mpz_ptr)0);
+    long checked = 0;
+    for (uint64_t D = 1; D < 256; D += 2) {
+        int bits = 64 - qf_clz64(D);
+        for (int rep = 0; rep < 300; rep++) {
+            uint64_t dm[QF_LIMBS] = {D << (64 - bits), 0, 0, 0, 0, 0};
+            qfloat b = make(g.coin(), bits + g.range(-3, 3), dm), a;
+            int kind = (int)(g.u() % 4);
+            if (kind < 2) { // D * Q + r with Q of up to 352 - bits bits
+                uint64_t m[QF_LIMBS];
+                g.mantissa(m);
+                mpz_import(qz, QF_LIMBS, 1, sizeof(uint64_t), 0, 0, m);
+                mpz_tdiv_q_2exp(qz, qz, 64 * QF_LIMBS - (QF_PREC - bits) + (int)(g.u() % 4));
+                mpz_mul_ui(az, qz, (unsigned long)D);
+                long r = kind == 0 ? 0 : (long)(g.u() % 2 + 1) * (g.coin() ? 1 : -1);
+                if (r > 0)
+                    mpz_add_ui(az, az, (unsigned long)r);
+                else if (mpz_cmp_ui(az, 2) > 0)
+                    mpz_sub_ui(az, az, (unsigned long)-r);
+                if (mpz_sgn(az) == 0)
+                    mpz_set_ui(az, 1);
+                mpfr_set_z_2exp(ref.r, az, g.range(-20, 20), MPFR_RNDN);
+                a = from_mpfr(ref.r);
+                a.sign = g.coin() ? 0xFFFFFFFFu : 0;
+            } else if (kind == 2) {
+                // a / D = (Q + r / D) / 2^(bits + 1) next to a midpoint Q (353
+                // bits, odd), with Q's low bits making D * Q + r a multiple of
+                // 2^(bits + 1): a fits 352 bits; the sticky bit decides.
+                uint64_t m[QF_LIMBS];
+                g.mantissa(m);
+                mpz_import(qz, QF_LIMBS, 1, sizeof(uint64_t), 0, 0, m);
+                mpz_tdiv_q_2exp(qz, qz, 64 * QF_LIMBS - 353);
+                long r = (long)(g.u() % 4) | 1;
+                if (g.coin())
+                    r = -r;
+                mpz_t inv, mod, dz;
+                mpz_inits(inv, mod, dz, (mpz_ptr)0);
+                mpz_set_ui(dz, (unsigned long)D);
+                mpz_setbit(mod, bits + 1);
+                mpz_invert(inv, dz, mod);
+                mpz_mul_si(inv, inv, -r);
+                mpz_fdiv_r_2exp(inv, inv, bits + 1);
+                mpz_fdiv_q_2exp(qz, qz, bits + 1);
+                mpz_mul_2exp(qz, qz, bits + 1);
+                mpz_add(qz, qz, inv);
+                mpz_mul_ui(az, qz, (unsigned long)D);
+                if (r > 0)
+                    mpz_add_ui(az, az, (unsigned long)r);
+                else
+                    mpz_sub_ui(az, az, (unsigned long)-r);
+                mpz_clears(inv, mod, dz, (mpz_ptr)0);
+                mpz_tdiv_q_2exp(az, az, bits + 1);
+                mpfr_set_z_2exp(ref.r, az, g.range(-20, 20), MPFR_RNDN);
+                a = from_mpfr(ref.r);
+            } else {
+                a = g.normal(g.range(-40, 40));
+            }
+            qfloat want = ref.apply(3, a, b), got;
+            __op_divide_pqfloat_pqfloat(&got, &a, &b);
+            checked++;
+            if (!same(got, want))
+                bad.report("small divisor", a, b, got, want);
+        }
+    }
+    mpz_clears(qz, az, (mpz_ptr)0);
+    std::printf("checked %ld quotients, %ld mismatches\n", checked, bad.count);
+    EXPECT_EQ(bad.count, 0);
+}
+
 // The portable 128/64 division used where there is no divq instruction, and
 // the division by a precomputed reciprocal.
 TEST(QfloatArith, PortableLimbDivision)
