@@ -13,31 +13,44 @@ fi
 
 jobs=$(nproc)
 stage() { echo; echo "=== $* ==="; }
+logs=$(mktemp -d)
+trap 'rm -rf "$logs"' EXIT
+n=0
+# Runs ctest, keeping its output for the totals printed at the end.
+run_ctest() {
+  n=$((n + 1))
+  ctest "$@" 2>&1 | tee "$logs/ctest-$n.log"
+}
 
 stage "native release build and tests"
 cmake --preset release
 cmake --build --preset release -j "$jobs"
-ctest --preset release
+run_ctest --preset release
 
 stage "ASan + UBSan"
 cmake --preset asan
 cmake --build --preset asan -j "$jobs"
-ctest --preset asan
+run_ctest --preset asan
 
 stage "ThreadSanitizer (concurrency tests)"
 cmake --preset tsan
 cmake --build --preset tsan -j "$jobs"
-ctest --preset tsan --no-tests=error
+run_ctest --preset tsan --no-tests=error
 
 stage "32-bit Windows DLL under Wine"
 cmake --preset mingw
 cmake --build --preset mingw -j "$jobs"
-ctest --preset mingw --no-tests=error
+run_ctest --preset mingw --no-tests=error
 
 stage "bounded fuzzing"
 cmake --preset fuzz
 cmake --build --preset fuzz -j "$jobs"
 fuzz/run-bounded.sh build/fuzz
 
+# Totals over every ctest run (fuzzing reports its own executions above).
+total=$(cat "$logs"/ctest-*.log | awk '/tests failed out of/ {t += $NF} END {print t + 0}')
+failed=$(cat "$logs"/ctest-*.log | awk '/tests passed, .* tests failed out of/ {for (i = 1; i < NF; i++) if ($i == "passed,") f += $(i + 1)} END {print f + 0}')
+skipped=$(cat "$logs"/ctest-*.log | grep -c '(Skipped)$' || true)
 echo
 echo "all test stages passed"
+echo "tests: $((total - failed - skipped)) passed, $failed failed, $skipped skipped"
