@@ -3,6 +3,7 @@
 // transcendental ones must be as close to the true values as stated.
 #include "normal_constants.h"
 #include "qf_mpfr.h"
+#include "qf_test_support.h"
 #include "qfloat.h"
 
 #include <gtest/gtest.h>
@@ -142,11 +143,6 @@ const Named kScalars[] = {
     {"LnSqrt2Pi", kLnSqrt2Pi, &LnSqrt2Pi},
 };
 
-bool same_bits(const qfloat &a, const qfloat &b)
-{
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
 // The qfloat nearest to text, by MPFR: an oracle that does not use _asctoq.
 qfloat mpfr_nearest(const char *text)
 {
@@ -182,8 +178,8 @@ TEST(EngineConstants, ScalarImagesAreTheNearestQfloats)
     for (const Named &c : kScalars) {
         qfloat read;
         _asctoq(c.text, &read);
-        EXPECT_TRUE(same_bits(read, *c.image)) << c.name << ": _asctoq differs from the image";
-        EXPECT_TRUE(same_bits(mpfr_nearest(c.text), *c.image)) << c.name << ": not the nearest qfloat";
+        EXPECT_TRUE(qf_same_bits(read, *c.image)) << c.name << ": _asctoq differs from the image";
+        EXPECT_TRUE(qf_same_bits(mpfr_nearest(c.text), *c.image)) << c.name << ": not the nearest qfloat";
     }
 }
 
@@ -193,8 +189,8 @@ TEST(EngineConstants, MillsRatioImagesAreTheNearestQfloats)
     for (int k = 0; k < MILLS_RATIO_ENTRIES; k++) {
         qfloat read;
         _asctoq(kMills[k], &read);
-        EXPECT_TRUE(same_bits(read, MillsRatio_v[k])) << "v[" << k << "]: _asctoq differs from the image";
-        EXPECT_TRUE(same_bits(mpfr_nearest(kMills[k]), MillsRatio_v[k])) << "v[" << k << "]: not nearest";
+        EXPECT_TRUE(qf_same_bits(read, MillsRatio_v[k])) << "v[" << k << "]: _asctoq differs from the image";
+        EXPECT_TRUE(qf_same_bits(mpfr_nearest(kMills[k]), MillsRatio_v[k])) << "v[" << k << "]: not nearest";
     }
 }
 
@@ -228,7 +224,7 @@ TEST(EngineConstants, LnSqrt2PiIsCloseToTheTrueValue)
 // v[k] = R(k) = (1 - Phi(k)) / phi(k) = sqrt(pi/2) e^(k^2/2) erfc(k/sqrt 2).
 TEST(EngineConstants, MillsRatiosAreCloseToTheTrueValues)
 {
-    EXPECT_TRUE(same_bits(MillsRatio_v[0], qf_zero));
+    EXPECT_TRUE(qf_same_bits(MillsRatio_v[0], qf_zero));
     mpfr_t r, t;
     mpfr_inits2(1200, r, t, (mpfr_ptr)0);
     double worst = 0;

@@ -6,6 +6,7 @@
 #include "normal.h"
 #include "normal_constants.h"
 #include "qf_mpfr.h"
+#include "qf_test_support.h"
 #include "qf_value_ops.h"
 #include "qfloat.h"
 
@@ -23,11 +24,6 @@ namespace
 {
 
 const mpfr_prec_t kTrue = 1100; // oracle precision
-
-bool same_bits(const qfloat &a, const qfloat &b)
-{
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
 
 bool is_nan(const qfloat &a)
 {
@@ -53,27 +49,7 @@ std::string show(const qfloat &q)
 }
 
 // ---- a 352-bit MPFR value with qfloat's rounding, range and subnormals ----
-struct M {
-    mpfr_t v;
-    M()
-    {
-        mpfr_init2(v, 352);
-    }
-    M(const M &o)
-    {
-        mpfr_init2(v, 352);
-        mpfr_set(v, o.v, MPFR_RNDN);
-    }
-    M &operator=(const M &o)
-    {
-        mpfr_set(v, o.v, MPFR_RNDN);
-        return *this;
-    }
-    ~M()
-    {
-        mpfr_clear(v);
-    }
-};
+using M = mpfr_value;
 
 // Rounds a just computed 352-bit result (ternary t) into qfloat's range.
 void fit(M &r, int t)
@@ -470,7 +446,7 @@ TEST(Zelq, DifferentialSweepAgainstMpfr)
     for (const qfloat &x : sw.xs) {
         qfloat got = Zelq(x);
         qfloat want = qf_of(model_Zelq(x));
-        if (!same_bits(got, want) && mismatches++ < 5)
+        if (!qf_same_bits(got, want) && mismatches++ < 5)
             ADD_FAILURE() << "Zelq(" << show(x) << ") = " << show(got)
                           << " differs in its bits from the model " << show(want);
         M mx = m_of(x);
@@ -508,8 +484,8 @@ TEST(Zelq, DifferentialSweepAgainstMpfr)
 
 TEST(Zelq, CentreIsExactlyOneHalf)
 {
-    EXPECT_TRUE(same_bits(Zelq(qf_zero), qf_half));
-    EXPECT_TRUE(same_bits(Zelq(q_neg(qf_zero)), qf_half));
+    EXPECT_TRUE(qf_same_bits(Zelq(qf_zero), qf_half));
+    EXPECT_TRUE(qf_same_bits(Zelq(q_neg(qf_zero)), qf_half));
 }
 
 TEST(Zelq, WorkedValuesNearTheCentre)
@@ -519,8 +495,8 @@ TEST(Zelq, WorkedValuesNearTheCentre)
     expect_digits(hi, "0.617911422188952637306528963121", 1e-29);
     // 0.3 is evaluated as 1 - cPhi(-0.3), so the two add up to 1 but for one rounding
     qfloat sum = q_add(lo, hi);
-    EXPECT_TRUE(same_bits(sum, qf_one) || same_bits(sum, next_toward(qf_one, 0)) ||
-                same_bits(sum, next_toward(qf_one, 1)))
+    EXPECT_TRUE(qf_same_bits(sum, qf_one) || qf_same_bits(sum, next_toward(qf_one, 0)) ||
+                qf_same_bits(sum, next_toward(qf_one, 1)))
         << show(sum);
     expect_digits(Zelq(Q("-1")), "0.158655253931457051414767454368", 1e-29);
     expect_digits(Zelq(Q("1")), "0.841344746068542948585232545632", 1e-29);
@@ -528,13 +504,13 @@ TEST(Zelq, WorkedValuesNearTheCentre)
 
 TEST(Zelq, TinyArgumentsGiveOneHalfOrTheirFirstDigitsOff)
 {
-    EXPECT_TRUE(same_bits(Zelq(Q("1e-200")), qf_half));
-    EXPECT_TRUE(same_bits(Zelq(Q("-1e-200")), qf_half));
-    EXPECT_TRUE(same_bits(Zelq(QFLT_EPSILON), qf_half));
-    EXPECT_TRUE(same_bits(cPhi(QFLT_EPSILON), qf_half));
+    EXPECT_TRUE(qf_same_bits(Zelq(Q("1e-200")), qf_half));
+    EXPECT_TRUE(qf_same_bits(Zelq(Q("-1e-200")), qf_half));
+    EXPECT_TRUE(qf_same_bits(Zelq(QFLT_EPSILON), qf_half));
+    EXPECT_TRUE(qf_same_bits(cPhi(QFLT_EPSILON), qf_half));
     // just above the threshold the series runs from z = 1 with h close to -1
     qfloat above = next_toward(QFLT_EPSILON, 1);
-    EXPECT_FALSE(same_bits(cPhi(above), qf_half));
+    EXPECT_FALSE(qf_same_bits(cPhi(above), qf_half));
     EXPECT_LT(rel_to_phi(Zelq(q_neg(above)), q_neg(above)), 1e-104);
     // 1/2 - 3.98942e-51: differs from 1/2 from the 51st digit on
     qfloat m = Zelq(Q("-1e-50"));
@@ -546,9 +522,9 @@ TEST(Zelq, TinyArgumentsGiveOneHalfOrTheirFirstDigitsOff)
 TEST(Zelq, UpperRangeRoundsToOne)
 {
     for (const char *t : {"23", "23.5", "24.5", "24.999", "25", "25.0001", "30", "1e300"})
-        EXPECT_TRUE(same_bits(Zelq(Q(t)), qf_one)) << t;
+        EXPECT_TRUE(qf_same_bits(Zelq(Q(t)), qf_one)) << t;
     // 1 - Phi(20) = 2.75e-89 still shows
-    EXPECT_FALSE(same_bits(Zelq(Q("20")), qf_one));
+    EXPECT_FALSE(qf_same_bits(Zelq(Q("20")), qf_one));
 }
 
 TEST(Zelq, BothEndsOfTheTaylorRange)
@@ -556,10 +532,10 @@ TEST(Zelq, BothEndsOfTheTaylorRange)
     // -25 expands from v[25] with h = 0: v[25] * phi(25), no read past the table
     qfloat phi25 = q_exp(q_add(q_mul(q_mul(qf_minus_half, qf_25), qf_25), LnSqrt2Pi));
     qfloat at = Zelq(qf_minus_25);
-    EXPECT_TRUE(same_bits(at, q_mul(MillsRatio_v[25], phi25))) << show(at);
+    EXPECT_TRUE(qf_same_bits(at, q_mul(MillsRatio_v[25], phi25))) << show(at);
     expect_digits(at, "3.05669670638256091640274867126e-138", 1e-29);
     EXPECT_LT(rel_to_phi(at, qf_minus_25), 1e-103);
-    EXPECT_TRUE(same_bits(cPhi(qf_25), at));
+    EXPECT_TRUE(qf_same_bits(cPhi(qf_25), at));
     expect_digits(Zelq(Q("-24.999")), "3.13420075488960617023378515523e-138", 1e-29);
     expect_digits(Zelq(Q("-25.0001")), "3.04905233610318176415648507800e-138", 1e-29);
     // on each side of -25 the neighbouring method agrees to the working precision
@@ -574,17 +550,17 @@ TEST(Zelq, FarTailValuesAndTheUnderflowCut)
     qfloat at = Zelq(Q("-213.1"));
     expect_digits(at, "1.84713391263508367262357700682e-9864", 1e-29);
     EXPECT_LT(rel_to_phi(at, Q("-213.1")), 4e-102);
-    EXPECT_TRUE(same_bits(Zelq(next_toward(qf_minus_213_1, 0)), qf_zero));
-    EXPECT_TRUE(same_bits(Zelq(Q("-213.2")), qf_zero));
-    EXPECT_TRUE(same_bits(Zelq(Q("-1e300")), qf_zero));
+    EXPECT_TRUE(qf_same_bits(Zelq(next_toward(qf_minus_213_1, 0)), qf_zero));
+    EXPECT_TRUE(qf_same_bits(Zelq(Q("-213.2")), qf_zero));
+    EXPECT_TRUE(qf_same_bits(Zelq(Q("-1e300")), qf_zero));
 }
 
 TEST(Zelq, InfinitiesAndNaN)
 {
     qfloat one = qf_one, zero = qf_zero;
     qfloat inf = q_div(one, zero), nan = q_div(zero, zero);
-    EXPECT_TRUE(same_bits(Zelq(inf), qf_one));
-    EXPECT_TRUE(same_bits(Zelq(q_neg(inf)), qf_zero));
+    EXPECT_TRUE(qf_same_bits(Zelq(inf), qf_one));
+    EXPECT_TRUE(qf_same_bits(Zelq(q_neg(inf)), qf_zero));
     ASSERT_TRUE(is_nan(nan));
     EXPECT_TRUE(is_nan(Zelq(nan)));
 }
@@ -609,7 +585,7 @@ TEST(Zelq, CallsShareNothingAcrossThreads)
     t1.join();
     t2.join();
     for (size_t i = 0; i < xs.size(); i++)
-        EXPECT_TRUE(same_bits(a[i], serial[i]) && same_bits(b[i], serial[i])) << i;
+        EXPECT_TRUE(qf_same_bits(a[i], serial[i]) && qf_same_bits(b[i], serial[i])) << i;
 }
 
 // ---- cPhi ----
@@ -618,7 +594,7 @@ TEST(CPhi, DependsOnTheMagnitudeOnly)
 {
     for (const char *t : {"0.5", "1.3", "3.1", "7.2", "20.25", "24.999", "1e-50"}) {
         qfloat p = Q(t);
-        EXPECT_TRUE(same_bits(cPhi(p), cPhi(q_neg(p)))) << t;
+        EXPECT_TRUE(qf_same_bits(cPhi(p), cPhi(q_neg(p)))) << t;
     }
     expect_digits(cPhi(Q("-3.1")), "9.67603213218356892115671924507e-4", 1e-29);
     expect_digits(cPhi(Q("0.5")), "3.08537538725986896362295389392e-1", 1e-29);
@@ -635,7 +611,7 @@ TEST(CPhi, IntegerPointsExpandFromTheNextInteger)
     for (int n = 1; n <= 25; n++) {
         qfloat x = q_from_int(-n);
         qfloat got = cPhi(x);
-        EXPECT_TRUE(same_bits(got, qf_of(model_cPhi(x)))) << n;
+        EXPECT_TRUE(qf_same_bits(got, qf_of(model_cPhi(x)))) << n;
         EXPECT_LT(rel_to_phi(got, x), 1e-103) << n;
     }
 }
@@ -648,7 +624,7 @@ TEST(AsymptSeries, OneTermWhenTheLimitIsBelowTwo)
     qfloat first = q_neg(q_div(qf_one, q_mul(x, x)));
     for (int32_t lim : {1, 0, -5, INT32_MIN}) {
         qfloat s;
-        EXPECT_TRUE(same_bits(asymptSeries(x, lim), first)) << lim;
+        EXPECT_TRUE(qf_same_bits(asymptSeries(x, lim), first)) << lim;
         EXPECT_EQ(asymptSeries_count(x, lim, &s), 2) << lim;
     }
 }
@@ -657,7 +633,7 @@ TEST(AsymptSeries, TwoTermsAtLimitTwo)
 {
     qfloat x = Q("30"), s;
     EXPECT_EQ(asymptSeries_count(x, 2, &s), 3);
-    EXPECT_TRUE(same_bits(s, asymptSeries(x, 2)));
+    EXPECT_TRUE(qf_same_bits(s, asymptSeries(x, 2)));
     // -1/900 + 3/810000 within two roundings
     mpfr_t want;
     mpfr_init2(want, kTrue);
@@ -665,7 +641,7 @@ TEST(AsymptSeries, TwoTermsAtLimitTwo)
     mpfr_div_ui(want, want, 810000, MPFR_RNDN);
     EXPECT_LT(rel_to(s, want), std::ldexp(1.0, -349));
     mpfr_clear(want);
-    EXPECT_TRUE(same_bits(s, qf_of(model_asymptSeries(m_of(x), 2))));
+    EXPECT_TRUE(qf_same_bits(s, qf_of(model_asymptSeries(m_of(x), 2))));
 }
 
 TEST(AsymptSeries, EvenInX)
@@ -673,7 +649,7 @@ TEST(AsymptSeries, EvenInX)
     for (const char *t : {"25.000001", "30", "57.3", "100", "213.1"})
         for (int32_t n : {1, 2, 7, 400}) {
             qfloat x = Q(t);
-            EXPECT_TRUE(same_bits(asymptSeries(x, n), asymptSeries(q_neg(x), n))) << t << " " << n;
+            EXPECT_TRUE(qf_same_bits(asymptSeries(x, n), asymptSeries(q_neg(x), n))) << t << " " << n;
         }
 }
 
@@ -726,7 +702,7 @@ TEST(AsymptoticZelq, WorkedValues)
     expect_digits(asymptotic_Zelq(Q("-213")), "3.306329683284651416058596483286e-9855", 1e-30);
     for (const char *t : {"-25.0001", "-26", "-30", "-50", "-100", "-180", "-213", "-213.1"}) {
         qfloat x = Q(t);
-        EXPECT_TRUE(same_bits(asymptotic_Zelq(x), qf_of(model_asymptotic(x)))) << t;
+        EXPECT_TRUE(qf_same_bits(asymptotic_Zelq(x), qf_of(model_asymptotic(x)))) << t;
     }
 }
 
@@ -734,15 +710,15 @@ TEST(AsymptoticZelq, WorkedValues)
 
 TEST(RoughAsymptoticZelq, WorkedValues)
 {
-    EXPECT_TRUE(same_bits(rough_asymptotic_Zelq(qf_zero), qf_zero));
+    EXPECT_TRUE(qf_same_bits(rough_asymptotic_Zelq(qf_zero), qf_zero));
     expect_digits(rough_asymptotic_Zelq(Q("-1")), "0.1209853622595716748989150964678", 1e-30);
     expect_digits(rough_asymptotic_Zelq(Q("1")), "0.8790146377404283251010849035322", 1e-30);
     expect_digits(rough_asymptotic_Zelq(Q("-10")), "7.6184144818875439072663698812e-24", 1e-28);
     expect_digits(rough_asymptotic_Zelq(Q("10")), "0.99999999999999999999999238158551811245609", 1e-40);
     expect_digits(rough_asymptotic_Zelq(Q("-40")), "3.655890695411125993097057340008e-350", 1e-30);
     expect_digits(rough_asymptotic_Zelq(Q("-140.41")), "2.5267462745e-4284", 1e-9);
-    EXPECT_TRUE(same_bits(rough_asymptotic_Zelq(Q("-140.42")), qf_zero));
-    EXPECT_TRUE(same_bits(rough_asymptotic_Zelq(Q("140.42")), qf_one));
+    EXPECT_TRUE(qf_same_bits(rough_asymptotic_Zelq(Q("-140.42")), qf_zero));
+    EXPECT_TRUE(qf_same_bits(rough_asymptotic_Zelq(Q("140.42")), qf_one));
 }
 
 TEST(RoughAsymptoticZelq, BitExactAndOddAboutOneHalf)
@@ -750,9 +726,9 @@ TEST(RoughAsymptoticZelq, BitExactAndOddAboutOneHalf)
     for (const char *t : {"0.5", "1", "3.7", "10", "40", "140.41", "140.42", "1000"}) {
         qfloat x = Q(t);
         qfloat lo = rough_asymptotic_Zelq(q_neg(x)), hi = rough_asymptotic_Zelq(x);
-        EXPECT_TRUE(same_bits(hi, q_sub(qf_one, lo))) << t; // the same tail term on both sides
-        EXPECT_TRUE(same_bits(lo, qf_of(model_rough(q_neg(x))))) << t;
-        EXPECT_TRUE(same_bits(hi, qf_of(model_rough(x)))) << t;
+        EXPECT_TRUE(qf_same_bits(hi, q_sub(qf_one, lo))) << t; // the same tail term on both sides
+        EXPECT_TRUE(qf_same_bits(lo, qf_of(model_rough(q_neg(x))))) << t;
+        EXPECT_TRUE(qf_same_bits(hi, qf_of(model_rough(x)))) << t;
     }
 }
 

@@ -7,6 +7,7 @@
 #include "normal.h"
 #include "normal_constants.h"
 #include "qf_mpfr.h"
+#include "qf_test_support.h"
 #include "qfloat.h"
 #include "zelq.h"
 
@@ -45,11 +46,6 @@ std::string write_q(const qfloat &q, int capacity)
     char buf[256] = {0};
     _qtoasc(&q, buf, capacity);
     return buf;
-}
-
-bool same_bits(const qfloat &a, const qfloat &b)
-{
-    return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
 // An 8-bit entry called with a buffer holding L 'x' characters.
@@ -94,19 +90,7 @@ std::string random_text(std::mt19937_64 &rng, double lo, double hi)
 
 // ---- 352-bit models: one correctly rounded MPFR operation per step ----
 
-struct mp {
-    mpfr_t v;
-    mp()
-    {
-        mpfr_init2(v, 352);
-    }
-    ~mp()
-    {
-        mpfr_clear(v);
-    }
-    mp(const mp &) = delete;
-    mp &operator=(const mp &) = delete;
-};
+using mp = mpfr_value;
 
 void from_q(mp &r, const qfloat &q)
 {
@@ -356,7 +340,7 @@ TEST_F(Entries, FooMatchesA352BitModel)
             std::string got = call_text(foo, x, 200);
             qfloat want = foo_model(X, LnSqrt2Pi);
             // 115 bytes keep at least 107 digits: the text reads back exactly.
-            EXPECT_TRUE(same_bits(read_q(got.c_str()), want))
+            EXPECT_TRUE(qf_same_bits(read_q(got.c_str()), want))
                 << "x=" << x << " got " << got << " want " << write_q(want, 120);
         }
     }

@@ -4,6 +4,7 @@
 // QF_SEED=<n> in the environment replays a run.
 #include "qf_limbs.h"
 #include "qf_mpfr.h"
+#include "qf_test_support.h"
 #include "qfloat.h"
 
 #include <algorithm>
@@ -23,27 +24,8 @@ const int32_t EMIN = QF_EMIN, EMAX = QF_EMAX;
 
 uint64_t test_seed()
 {
-    static const uint64_t seed = [] {
-        const char *env = std::getenv("QF_SEED");
-        uint64_t s = env ? std::strtoull(env, nullptr, 0) : std::random_device{}() * 0x9E3779B97F4A7C15ull;
-        std::printf("qfloat_arith_test seed: QF_SEED=%llu\n", (unsigned long long)s);
-        return s;
-    }();
+    static const uint64_t seed = qf_test_seed("QF_SEED", "qfloat_arith_test");
     return seed;
-}
-
-std::string hex(const qfloat &q)
-{
-    char buf[200];
-    int n = std::snprintf(buf, sizeof buf, "s=%08x e=%u m=", q.sign, q.exponent);
-    for (int i = 0; i < 12; i++)
-        n += std::snprintf(buf + n, sizeof buf - n, "%08x%s", q.mantissa[i], i < 11 ? "." : "");
-    return buf;
-}
-
-bool same(const qfloat &a, const qfloat &b)
-{
-    return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
 // A normal qfloat 0.m * 2^e (m normalized; e in the normal range).
@@ -440,8 +422,8 @@ struct Mismatches {
     void report(const char *what, const qfloat &a, const qfloat &b, const qfloat &got, const qfloat &want)
     {
         if (++count <= 8)
-            ADD_FAILURE() << what << "\n a    " << hex(a) << "\n b    " << hex(b) << "\n got  " << hex(got)
-                          << "\n want " << hex(want);
+            ADD_FAILURE() << what << "\n a    " << qf_hex(a) << "\n b    " << qf_hex(b) << "\n got  "
+                          << qf_hex(got) << "\n want " << qf_hex(want);
     }
 };
 
@@ -461,7 +443,7 @@ TEST(QfloatArith, MatchesMpfrOnHardRandomOperands)
             qfloat want = ref.apply_loaded(op);
             qf_apply(op, &got, &a, &b);
             checked++;
-            if (!same(got, want)) {
+            if (!qf_same_bits(got, want)) {
                 char what[32];
                 std::snprintf(what, sizeof what, "op %c, pair %ld", OPS[op], i);
                 bad.report(what, a, b, got, want);
@@ -484,14 +466,14 @@ TEST(QfloatArith, OutputMayAliasInputs)
             qfloat want, x = a, y = b;
             qf_apply(op, &want, &a, &b);
             qf_apply(op, &x, &x, &b);
-            EXPECT_TRUE(same(x, want)) << OPS[op] << " out==a";
+            EXPECT_TRUE(qf_same_bits(x, want)) << OPS[op] << " out==a";
             qf_apply(op, &y, &a, &y);
-            EXPECT_TRUE(same(y, want)) << OPS[op] << " out==b";
+            EXPECT_TRUE(qf_same_bits(y, want)) << OPS[op] << " out==b";
             qfloat s = a, sq;
             qf_apply(op, &sq, &a, &a);
             qf_apply(op, &s, &s, &s);
-            EXPECT_TRUE(same(s, sq)) << OPS[op] << " out==a==b";
-            EXPECT_TRUE(same(sq, ref.apply(op, a, a))) << OPS[op] << " a op a";
+            EXPECT_TRUE(qf_same_bits(s, sq)) << OPS[op] << " out==a==b";
+            EXPECT_TRUE(qf_same_bits(sq, ref.apply(op, a, a))) << OPS[op] << " a op a";
         }
     }
 }
@@ -515,7 +497,7 @@ qfloat q_nan()
 
 bool is_nan(const qfloat &q)
 {
-    return same(q, q_nan());
+    return qf_same_bits(q, q_nan());
 }
 
 // Zeros, infinities, NaN and subnormals in every combination, against MPFR;
@@ -542,14 +524,15 @@ TEST(QfloatArith, SpecialOperands)
                 qfloat got;
                 qf_apply(op, &got, &a, &b);
                 qfloat want = ref.apply(op, a, b);
-                EXPECT_TRUE(same(got, want)) << OPS[op] << "\n a    " << hex(a) << "\n b    " << hex(b)
-                                             << "\n got  " << hex(got) << "\n want " << hex(want);
+                EXPECT_TRUE(qf_same_bits(got, want))
+                    << OPS[op] << "\n a    " << qf_hex(a) << "\n b    " << qf_hex(b) << "\n got  "
+                    << qf_hex(got) << "\n want " << qf_hex(want);
             }
     qfloat r, pz = q_of(0.0), nz = q_of(-0.0), one = q_of(1.0), inf = q_of(INFINITY);
     __op_plus_pqfloat_pqfloat(&r, &nz, &nz);
     EXPECT_EQ(r.sign, 0xFFFFFFFFu) << "-0 + -0 = -0";
     __op_minus_pqfloat_pqfloat(&r, &one, &one);
-    EXPECT_TRUE(same(r, pz)) << "x - x = +0";
+    EXPECT_TRUE(qf_same_bits(r, pz)) << "x - x = +0";
     __op_minus_pqfloat_pqfloat(&r, &inf, &inf);
     EXPECT_TRUE(is_nan(r));
     __op_multiply_pqfloat_pqfloat(&r, &pz, &inf);
@@ -560,13 +543,13 @@ TEST(QfloatArith, SpecialOperands)
     EXPECT_TRUE(is_nan(r));
     qfloat mone = q_of(-1.0);
     __op_divide_pqfloat_pqfloat(&r, &mone, &pz);
-    EXPECT_TRUE(same(r, q_of(-INFINITY)));
+    EXPECT_TRUE(qf_same_bits(r, q_of(-INFINITY)));
     __op_divide_pqfloat_pqfloat(&r, &one, &nz);
-    EXPECT_TRUE(same(r, q_of(-INFINITY)));
+    EXPECT_TRUE(qf_same_bits(r, q_of(-INFINITY)));
     // largest finite + its last unit rounds to infinity; times 2 overflows
     qfloat two = q_of(2.0);
     __op_multiply_pqfloat_pqfloat(&r, &big, &two);
-    EXPECT_TRUE(same(r, inf));
+    EXPECT_TRUE(qf_same_bits(r, inf));
 }
 
 TEST(QfloatArith, NegationAndAbs)
@@ -579,10 +562,11 @@ TEST(QfloatArith, NegationAndAbs)
         mpfr_neg(ref.r, ref.x, MPFR_RNDN);
         qfloat want = from_mpfr(ref.r);
         __op_minus_pqfloat(&got, &a);
-        ASSERT_TRUE(same(got, want)) << hex(a) << "\n got  " << hex(got) << "\n want " << hex(want);
+        ASSERT_TRUE(qf_same_bits(got, want))
+            << qf_hex(a) << "\n got  " << qf_hex(got) << "\n want " << qf_hex(want);
         qfloat x = a;
         __op_minus_pqfloat(&x, &x);
-        ASSERT_TRUE(same(x, want));
+        ASSERT_TRUE(qf_same_bits(x, want));
         qfloat y = a;
         EXPECT_EQ(_qabs(&y), &y);
         EXPECT_EQ(y.sign, 0u);
@@ -610,9 +594,11 @@ TEST(QfloatArith, Comparisons)
         qf_to_mpfr(ref.y, &b);
         bool unordered = mpfr_unordered_p(ref.x, ref.y);
         int c = unordered ? 0 : mpfr_cmp(ref.x, ref.y);
-        ASSERT_EQ(!!__op_equal_pqfloat_pqfloat(&a, &b), !unordered && c == 0) << hex(a) << "\n" << hex(b);
-        ASSERT_EQ(!!__op_less_pqfloat_pqfloat(&a, &b), !unordered && c < 0) << hex(a) << "\n" << hex(b);
-        ASSERT_EQ(!!__op_lessequal_pqfloat_pqfloat(&a, &b), !unordered && c <= 0) << hex(a) << "\n" << hex(b);
+        ASSERT_EQ(!!__op_equal_pqfloat_pqfloat(&a, &b), !unordered && c == 0) << qf_hex(a) << "\n"
+                                                                              << qf_hex(b);
+        ASSERT_EQ(!!__op_less_pqfloat_pqfloat(&a, &b), !unordered && c < 0) << qf_hex(a) << "\n" << qf_hex(b);
+        ASSERT_EQ(!!__op_lessequal_pqfloat_pqfloat(&a, &b), !unordered && c <= 0) << qf_hex(a) << "\n"
+                                                                                  << qf_hex(b);
         int32_t n;
         switch (g.u() % 4) {
         case 0: n = INT32_MIN + (int32_t)(g.u() % 3); break;
@@ -631,8 +617,8 @@ TEST(QfloatArith, Comparisons)
         }
         unordered = mpfr_nan_p(ref.x);
         c = unordered ? 0 : mpfr_cmp_si(ref.x, n);
-        ASSERT_EQ(!!__op_less_pqfloat_int(&a, n), !unordered && c < 0) << hex(a) << " < " << n;
-        ASSERT_EQ(!!__op_less_int_pqfloat(n, &a), !unordered && c > 0) << n << " < " << hex(a);
+        ASSERT_EQ(!!__op_less_pqfloat_int(&a, n), !unordered && c < 0) << qf_hex(a) << " < " << n;
+        ASSERT_EQ(!!__op_less_int_pqfloat(n, &a), !unordered && c > 0) << n << " < " << qf_hex(a);
     }
     qfloat pz = q_of(0.0), nz = q_of(-0.0), nan = q_nan(), inf = q_of(INFINITY), ninf = q_of(-INFINITY);
     EXPECT_TRUE(__op_equal_pqfloat_pqfloat(&pz, &nz));
@@ -659,8 +645,8 @@ TEST(QfloatArith, IntConversions)
         __op_cast_int_qfloat(&q, n);
         _ltoq(&n, &q2);
         mpfr_set_si(ref.r, n, MPFR_RNDN);
-        ASSERT_TRUE(same(q, from_mpfr(ref.r))) << n;
-        ASSERT_TRUE(same(q2, q)) << n;
+        ASSERT_TRUE(qf_same_bits(q, from_mpfr(ref.r))) << n;
+        ASSERT_TRUE(qf_same_bits(q2, q)) << n;
         ASSERT_EQ(_qtoi(&q), n);
     }
     // _qtoi: truncation toward zero, saturation, NaN gives 0
@@ -676,7 +662,7 @@ TEST(QfloatArith, IntConversions)
             want = INT32_MIN;
         else
             want = mpfr_get_si(ref.x, MPFR_RNDZ);
-        ASSERT_EQ(_qtoi(&a), want) << hex(a);
+        ASSERT_EQ(_qtoi(&a), want) << qf_hex(a);
     }
     qfloat inf = q_of(INFINITY), ninf = q_of(-INFINITY), h = q_of(-2147483648.75), k = q_of(2147483647.5);
     EXPECT_EQ(_qtoi(&inf), INT32_MAX);
@@ -735,9 +721,9 @@ TEST(QfloatArith, FloatConversion)
         float want = mpfr_get_flt(ref.x, MPFR_RNDN);
         float got = _qtof(&a);
         if (std::isnan(want))
-            ASSERT_TRUE(std::isnan(got)) << hex(a);
+            ASSERT_TRUE(std::isnan(got)) << qf_hex(a);
         else
-            ASSERT_EQ(float_bits(got), float_bits(want)) << hex(a) << " got " << got << " want " << want;
+            ASSERT_EQ(float_bits(got), float_bits(want)) << qf_hex(a) << " got " << got << " want " << want;
     }
 }
 
@@ -748,7 +734,7 @@ TEST(QfloatArith, EpsilonIsNearestToItsDecimal)
     Ref ref;
     mpfr_set_str(ref.r, "1.0900377190420865842969737513593110651511287639835344898368128235126807E-106", 10,
                  MPFR_RNDN);
-    EXPECT_TRUE(same(QFLT_EPSILON, from_mpfr(ref.r)));
+    EXPECT_TRUE(qf_same_bits(QFLT_EPSILON, from_mpfr(ref.r)));
     mpfr_set_ui_2exp(ref.w, 1, -352, MPFR_RNDN);
     mpfr_sub(ref.w, ref.r, ref.w, MPFR_RNDN);
     mpfr_mul_2ui(ref.w, ref.w, 352 + 351, MPFR_RNDN); // in units of the last place
@@ -757,9 +743,9 @@ TEST(QfloatArith, EpsilonIsNearestToItsDecimal)
     qfloat one = q_of(1.0), half = q_of(0.5), s;
     // 1/2 + epsilon is the next qfloat above 1/2; 1 + epsilon rounds back to 1
     __op_plus_pqfloat_pqfloat(&s, &half, &QFLT_EPSILON);
-    EXPECT_FALSE(same(s, half));
+    EXPECT_FALSE(qf_same_bits(s, half));
     __op_plus_pqfloat_pqfloat(&s, &one, &QFLT_EPSILON);
-    EXPECT_FALSE(same(s, one)); // just above the tie, so rounds up
+    EXPECT_FALSE(qf_same_bits(s, one)); // just above the tie, so rounds up
 }
 
 // Divisors of at most eight significant bits take their own path: every odd
@@ -833,7 +819,7 @@ TEST(QfloatArith, DivisionByEightBitIntegers)
             qfloat want = ref.apply(3, a, b), got;
             __op_divide_pqfloat_pqfloat(&got, &a, &b);
             checked++;
-            if (!same(got, want))
+            if (!qf_same_bits(got, want))
                 bad.report("small divisor", a, b, got, want);
         }
     }

@@ -5,6 +5,7 @@
 #include "qf_explog_tables.h"
 #include "qf_fixed.h"
 #include "qf_mpfr.h"
+#include "qf_test_support.h"
 #include "qfloat.h"
 
 #include <gtest/gtest.h>
@@ -24,35 +25,11 @@ namespace
 
 uint64_t seed_value()
 {
-    static uint64_t seed = [] {
-        const char *env = std::getenv("QF_SEED");
-        uint64_t s = env ? std::strtoull(env, nullptr, 0) : std::random_device{}() * 0x9E3779B97F4A7C15ull;
-        std::printf("qfloat_explog_test seed: QF_SEED=%llu\n", (unsigned long long)s);
-        return s;
-    }();
+    static const uint64_t seed = qf_test_seed("QF_SEED", "qfloat_explog_test");
     return seed;
 }
 
-struct Mpfr {
-    mpfr_t v;
-    explicit Mpfr(mpfr_prec_t p = 352)
-    {
-        mpfr_init2(v, p);
-    }
-    ~Mpfr()
-    {
-        mpfr_clear(v);
-    }
-};
-
-std::string hex(const qfloat &q)
-{
-    char buf[200];
-    int n = std::snprintf(buf, sizeof buf, "%c e=%u ", q.sign ? '-' : '+', q.exponent);
-    for (int i = 1; i <= 11; i++)
-        n += std::snprintf(buf + n, sizeof buf - (size_t)n, "%08x", q.mantissa[i]);
-    return buf;
-}
+using Mpfr = mpfr_value;
 
 void oracle(qfloat *out, const qfloat *x, bool is_exp)
 {
@@ -77,8 +54,8 @@ struct Checker {
         oracle(&want, &x, is_exp);
         count++;
         if (std::memcmp(&got, &want, sizeof got) != 0 && ++bad <= 5)
-            ADD_FAILURE() << (is_exp ? "exp" : "log") << "(" << hex(x) << ")\n got  " << hex(got)
-                          << "\n want " << hex(want);
+            ADD_FAILURE() << (is_exp ? "exp" : "log") << "(" << qf_hex(x) << ")\n got  " << qf_hex(got)
+                          << "\n want " << qf_hex(want);
     }
 };
 
@@ -455,8 +432,8 @@ TEST_F(ExpLog, WidePathsAgree)
             if (!ok)
                 undecided++;
             else if (std::memcmp(&got, &want, sizeof got) != 0 && ++bad <= 5)
-                ADD_FAILURE() << "nf " << nf << (is_exp ? " exp(" : " log(") << hex(x) << ")\n got  "
-                              << hex(got) << "\n want " << hex(want);
+                ADD_FAILURE() << "nf " << nf << (is_exp ? " exp(" : " log(") << qf_hex(x) << ")\n got  "
+                              << qf_hex(got) << "\n want " << qf_hex(want);
         }
     }
     EXPECT_EQ(bad, 0);
@@ -504,7 +481,7 @@ TEST_F(ExpLog, ErrorBoundsHold)
             mpfr_exp(ex.v, xv.v, MPFR_RNDN);
             double q = bound_ratio(est, nf, false, k, eb, ex.v);
             worst_exp = std::max(worst_exp, q);
-            EXPECT_LE(q, 1.0) << "exp nf " << nf << " x " << hex(x);
+            EXPECT_LE(q, 1.0) << "exp nf " << nf << " x " << qf_hex(x);
 
             x = random_bits(rng, (int)(rng() % 4000) - 2000, false);
             if (i % 4 == 0)
@@ -517,7 +494,7 @@ TEST_F(ExpLog, ErrorBoundsHold)
             mpfr_log(ex.v, xv.v, MPFR_RNDN);
             q = bound_ratio(est, nf, neg, 0, eb, ex.v);
             worst_log = std::max(worst_log, q);
-            EXPECT_LE(q, 1.0) << "log nf " << nf << " x " << hex(x);
+            EXPECT_LE(q, 1.0) << "log nf " << nf << " x " << qf_hex(x);
         }
         std::printf("nf %d: worst error / bound: exp %.3g, log %.3g\n", nf, worst_exp, worst_log);
     }

@@ -2,6 +2,7 @@
 // 352 bits with qfloat's range and subnormals; writing must equal
 // mpfr_get_str's correctly rounded digits. Seed: QF_TEXT_SEED.
 #include "qf_mpfr.h"
+#include "qf_test_support.h"
 #include "qfloat.h"
 
 #include <algorithm>
@@ -22,40 +23,11 @@ namespace
 
 uint64_t test_seed()
 {
-    static uint64_t seed = [] {
-        const char *env = std::getenv("QF_TEXT_SEED");
-        uint64_t s = env ? std::strtoull(env, nullptr, 0) : (uint64_t)std::random_device{}();
-        std::printf("qfloat_text_test seed: QF_TEXT_SEED=%llu\n", (unsigned long long)s);
-        return s;
-    }();
+    static const uint64_t seed = qf_test_seed("QF_TEXT_SEED", "qfloat_text_test");
     return seed;
 }
 
-struct Mp {
-    mpfr_t v;
-    explicit Mp(mpfr_prec_t p = 352)
-    {
-        mpfr_init2(v, p);
-    }
-    ~Mp()
-    {
-        mpfr_clear(v);
-    }
-};
-
-std::string hex(const qfloat &q)
-{
-    char b[160];
-    int n = std::snprintf(b, sizeof b, "%08x %08x:", q.sign, q.exponent);
-    for (int i = 1; i <= 11; i++)
-        n += std::snprintf(b + n, sizeof b - n, "%08x", q.mantissa[i]);
-    return b;
-}
-
-bool same(const qfloat &a, const qfloat &b)
-{
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
+using Mp = mpfr_value;
 
 // The oracle for reading: MPFR's correctly rounded 352-bit value, then
 // qfloat's range and gradual underflow.
@@ -82,7 +54,7 @@ bool is_nan(const qfloat &q)
 {
     qfloat n;
     _asctoq("nan", &n);
-    return same(q, n);
+    return qf_same_bits(q, n);
 }
 
 // [-]d[.ddd]e[-]X from digits (value 0.digits * 10^e10 as mpfr gives it).
@@ -239,16 +211,16 @@ TEST_F(Text, GrammarAcceptsTheNumberForms)
     };
     for (auto &c : cases) {
         qfloat a = read(c.text), b = mpfr_read(c.same_as);
-        EXPECT_TRUE(same(a, b)) << "'" << c.text << "': " << hex(a) << " vs " << hex(b);
+        EXPECT_TRUE(qf_same_bits(a, b)) << "'" << c.text << "': " << qf_hex(a) << " vs " << qf_hex(b);
     }
     qfloat neg0 = read("-0"), pos0 = read("0");
     EXPECT_EQ(neg0.sign, 0xFFFFFFFFu);
     EXPECT_EQ(pos0.sign, 0u);
     const char *inf[] = {"inf", "INF", "+Infinity", "iNfInItY", "  inf  "};
     for (auto t : inf)
-        EXPECT_TRUE(same(read(t), mpfr_read("inf"))) << t;
-    EXPECT_TRUE(same(read("-inf"), mpfr_read("-inf")));
-    EXPECT_TRUE(same(read("-INFINITY"), mpfr_read("-inf")));
+        EXPECT_TRUE(qf_same_bits(read(t), mpfr_read("inf"))) << t;
+    EXPECT_TRUE(qf_same_bits(read("-inf"), mpfr_read("-inf")));
+    EXPECT_TRUE(qf_same_bits(read("-INFINITY"), mpfr_read("-inf")));
     const char *nan[] = {"nan", "NaN", "-nan", "+NAN", " nan "};
     for (auto t : nan)
         EXPECT_TRUE(is_nan(read(t))) << t;
@@ -299,7 +271,7 @@ TEST_F(Text, GrammarRejectsEverythingElse)
                          "1",
                          "1\x7f"};
     for (auto t : bad)
-        EXPECT_TRUE(is_nan(read(t))) << "'" << t << "' read as " << hex(read(t));
+        EXPECT_TRUE(is_nan(read(t))) << "'" << t << "' read as " << qf_hex(read(t));
 }
 
 TEST_F(Text, ReadingAgreesWithMpfrOnRandomTexts)
@@ -318,13 +290,14 @@ TEST_F(Text, ReadingAgreesWithMpfrOnRandomTexts)
         }
         std::string s = random_text(g, n, target);
         qfloat a = read(s), b = mpfr_read(s);
-        EXPECT_TRUE(same(a, b)) << s << "\n ours " << hex(a) << "\n mpfr " << hex(b);
+        EXPECT_TRUE(qf_same_bits(a, b)) << s << "\n ours " << qf_hex(a) << "\n mpfr " << qf_hex(b);
         count++;
     }
     for (int i = 0; i < 200; i++) {
         std::string s = random_text(g, 1000 + g() % 200, (long)(g() % 19800) - 9935);
         qfloat a = read(s), b = mpfr_read(s);
-        EXPECT_TRUE(same(a, b)) << s.substr(0, 60) << "...\n ours " << hex(a) << "\n mpfr " << hex(b);
+        EXPECT_TRUE(qf_same_bits(a, b))
+            << s.substr(0, 60) << "...\n ours " << qf_hex(a) << "\n mpfr " << qf_hex(b);
     }
     EXPECT_EQ(count, 6000);
 }
@@ -399,8 +372,8 @@ TEST_F(Text, ExactMidpointsRoundToEvenAndNeighboursAway)
         for (int d = -1; d <= 1; d++) {
             std::string s = d ? bump_last_digit(mid, d) : mid;
             qfloat a = read(s), b = mpfr_read(s);
-            EXPECT_TRUE(same(a, b)) << "delta " << d << " on midpoint above " << hex(q) << "\n ours "
-                                    << hex(a) << "\n mpfr " << hex(b);
+            EXPECT_TRUE(qf_same_bits(a, b)) << "delta " << d << " on midpoint above " << qf_hex(q)
+                                            << "\n ours " << qf_hex(a) << "\n mpfr " << qf_hex(b);
         }
         // Cut to 100..139 digits: the bracket straddles the midpoint, so the
         // exact comparison must decide (with later digits nonzero or not).
@@ -415,15 +388,15 @@ TEST_F(Text, ExactMidpointsRoundToEvenAndNeighboursAway)
             cut += 'e';
             cut += std::to_string(ex);
             for (const std::string &t : {cut, bump_last_digit(cut, 1), bump_last_digit(cut, -1)})
-                EXPECT_TRUE(same(read(t), mpfr_read(t))) << t;
+                EXPECT_TRUE(qf_same_bits(read(t), mpfr_read(t))) << t;
         }
         // The midpoint followed by far-away digits: a nonzero one rounds up.
         std::string tail = mid.substr(0, mid.find('e')) + std::string(3000, '0');
         std::string ex = mid.substr(mid.find('e') + 1);
         std::string up = tail + "1e" + std::to_string(std::stol(ex) - 3001);
         std::string tie = tail + "0e" + std::to_string(std::stol(ex) - 3001);
-        EXPECT_TRUE(same(read(up), mpfr_read(up))) << hex(q);
-        EXPECT_TRUE(same(read(tie), read(mid))) << hex(q);
+        EXPECT_TRUE(qf_same_bits(read(up), mpfr_read(up))) << qf_hex(q);
+        EXPECT_TRUE(qf_same_bits(read(tie), read(mid))) << qf_hex(q);
     }
 }
 
@@ -431,19 +404,19 @@ TEST_F(Text, ExtremeLengthsAndExponentsAreQuickAndExact)
 {
     auto t0 = std::chrono::steady_clock::now();
     std::string zeros(1000000, '0');
-    EXPECT_TRUE(same(read("0." + zeros + "15e1000001"), mpfr_read("1.5")));
-    EXPECT_TRUE(same(read("1" + zeros + "e-1000000"), mpfr_read("1")));
-    EXPECT_TRUE(same(read("-" + zeros + "2.5"), mpfr_read("-2.5")));
-    EXPECT_TRUE(same(read("1e1000000000000"), mpfr_read("inf")));
-    EXPECT_TRUE(same(read("-1e-1000000000000"), mpfr_read("-0")));
-    EXPECT_TRUE(same(read("0." + zeros + "1e1000000000000"), mpfr_read("inf")));
-    EXPECT_TRUE(same(read("1e99999999999999999999999999999"), mpfr_read("inf")));
-    EXPECT_TRUE(same(read("1e-99999999999999999999999999999"), mpfr_read("0")));
-    EXPECT_TRUE(same(read(zeros + "e99999999999999999999"), mpfr_read("0")));
+    EXPECT_TRUE(qf_same_bits(read("0." + zeros + "15e1000001"), mpfr_read("1.5")));
+    EXPECT_TRUE(qf_same_bits(read("1" + zeros + "e-1000000"), mpfr_read("1")));
+    EXPECT_TRUE(qf_same_bits(read("-" + zeros + "2.5"), mpfr_read("-2.5")));
+    EXPECT_TRUE(qf_same_bits(read("1e1000000000000"), mpfr_read("inf")));
+    EXPECT_TRUE(qf_same_bits(read("-1e-1000000000000"), mpfr_read("-0")));
+    EXPECT_TRUE(qf_same_bits(read("0." + zeros + "1e1000000000000"), mpfr_read("inf")));
+    EXPECT_TRUE(qf_same_bits(read("1e99999999999999999999999999999"), mpfr_read("inf")));
+    EXPECT_TRUE(qf_same_bits(read("1e-99999999999999999999999999999"), mpfr_read("0")));
+    EXPECT_TRUE(qf_same_bits(read(zeros + "e99999999999999999999"), mpfr_read("0")));
     std::string big = random_digits(g, 1000000);
     big[0] = '3';
     std::string s = big.substr(0, 1) + "." + big.substr(1) + "e-7";
-    EXPECT_TRUE(same(read(s), mpfr_read(s)));
+    EXPECT_TRUE(qf_same_bits(read(s), mpfr_read(s)));
     // A midpoint needing all of its ~23,000 digits, then 10^6 more digits.
     qfloat q;
     std::memset(&q, 0, sizeof q);
@@ -453,9 +426,9 @@ TEST_F(Text, ExtremeLengthsAndExponentsAreQuickAndExact)
     size_t e = mid.find('e');
     long ex = std::stol(mid.substr(e + 1));
     std::string tail = mid.substr(0, e) + zeros;
-    EXPECT_TRUE(same(read(tail + "e" + std::to_string(ex - 1000000)), read(mid)));
+    EXPECT_TRUE(qf_same_bits(read(tail + "e" + std::to_string(ex - 1000000)), read(mid)));
     std::string up = tail + "7e" + std::to_string(ex - 1000001);
-    EXPECT_TRUE(same(read(up), mpfr_read(mid.substr(0, e) + "7e" + std::to_string(ex - 1))));
+    EXPECT_TRUE(qf_same_bits(read(up), mpfr_read(mid.substr(0, e) + "7e" + std::to_string(ex - 1))));
     double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     EXPECT_LT(secs, 10.0); // linear-time guard, generous for slow machines
 }
@@ -467,7 +440,7 @@ TEST_F(Text, WritingAgreesWithMpfrDigits)
         for (int k = 0; k < 4; k++) {
             size_t n = k == 0 ? 1 + g() % 115 : k == 1 ? 115 : k == 2 ? 1 + g() % 10 : 100 + g() % 16;
             int ndigs = (int)mpfr_text(q, n).size() + 1;
-            EXPECT_EQ(write(q, ndigs), best_text(q, ndigs)) << "n=" << n << " q=" << hex(q);
+            EXPECT_EQ(write(q, ndigs), best_text(q, ndigs)) << "n=" << n << " q=" << qf_hex(q);
         }
     }
 }
@@ -494,7 +467,7 @@ TEST_F(Text, WritingAroundPowersOfTen)
             }
             size_t n = 1 + g() % 115;
             int ndigs = (int)mpfr_text(q, n).size() + 1;
-            EXPECT_EQ(write(q, ndigs), best_text(q, ndigs)) << "k=" << k << " d=" << d << " " << hex(q);
+            EXPECT_EQ(write(q, ndigs), best_text(q, ndigs)) << "k=" << k << " d=" << d << " " << qf_hex(q);
         }
     }
 }
@@ -512,7 +485,7 @@ TEST_F(Text, WritingShortExpansionsTiesToEven)
         if (g() & 1)
             q.sign = 0xFFFFFFFFu;
         for (int ndigs = 2; ndigs <= 45; ndigs++)
-            EXPECT_EQ(write(q, ndigs), best_text(q, ndigs)) << "ndigs=" << ndigs << " q=" << hex(q);
+            EXPECT_EQ(write(q, ndigs), best_text(q, ndigs)) << "ndigs=" << ndigs << " q=" << qf_hex(q);
     }
     EXPECT_EQ(write(read("2.5"), 4), "2e0");
     EXPECT_EQ(write(read("3.5"), 4), "4e0");
@@ -526,13 +499,13 @@ TEST_F(Text, RoundTripsBitForBit)
         qfloat q = random_qfloat(g);
         std::string s = write(q, 120);
         qfloat back = read(s);
-        EXPECT_TRUE(same(back, q)) << s << "\n " << hex(q) << "\n " << hex(back);
+        EXPECT_TRUE(qf_same_bits(back, q)) << s << "\n " << qf_hex(q) << "\n " << qf_hex(back);
         // and with exactly 107 significant digits, the fewest that always suffice
         std::string s107 = mpfr_text(q, 107);
-        EXPECT_TRUE(same(read(s107), q)) << s107;
+        EXPECT_TRUE(qf_same_bits(read(s107), q)) << s107;
         std::string w107 = write(q, (int)s107.size() + 1);
         EXPECT_EQ(w107, best_text(q, (int)s107.size() + 1));
-        EXPECT_TRUE(same(read(w107), q)) << w107;
+        EXPECT_TRUE(qf_same_bits(read(w107), q)) << w107;
     }
 }
 
@@ -564,7 +537,7 @@ TEST_F(Text, CapacityIsNeverExceededAndFilled)
                 EXPECT_EQ(got, "<untouched>");
                 continue;
             }
-            EXPECT_EQ(got, best_text(q, ndigs)) << "ndigs=" << ndigs << " q=" << hex(q);
+            EXPECT_EQ(got, best_text(q, ndigs)) << "ndigs=" << ndigs << " q=" << qf_hex(q);
         }
     }
 }
@@ -628,14 +601,14 @@ TEST_F(Text, LongOutputsEndInTheExactExpansionThenZeros)
             ASSERT_LE(got.size() + 1, (size_t)ndigs);
             size_t ge = got.find('e');
             ASSERT_NE(ge, std::string::npos);
-            EXPECT_EQ(got.substr(ge), exact.substr(e)) << hex(v);
+            EXPECT_EQ(got.substr(ge), exact.substr(e)) << qf_hex(v);
             std::string gm = got.substr(0, ge), em = exact.substr(0, e);
             if (ndigs >= 23400) {
-                EXPECT_EQ(gm.substr(0, em.size()), em) << hex(v);
+                EXPECT_EQ(gm.substr(0, em.size()), em) << qf_hex(v);
                 EXPECT_EQ(gm.find_first_not_of('0', em.size()), std::string::npos);
                 EXPECT_GE(got.size() + 1 + 5, (size_t)ndigs); // filled up to the exponent
             } else {
-                EXPECT_EQ(got, mpfr_text(v, gm.size() - (gm[0] == '-') - 1)) << hex(v);
+                EXPECT_EQ(got, mpfr_text(v, gm.size() - (gm[0] == '-') - 1)) << qf_hex(v);
             }
         }
     }
