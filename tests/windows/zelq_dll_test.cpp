@@ -31,30 +31,12 @@ static int g_checks, g_failures, g_not_applicable;
         }                                                                                                    \
     } while (0)
 
-// Pushes two or three 32-bit arguments right to left, calls fn and returns
-// how many argument bytes the callee removed (stdcall: all of them; cdecl:
-// none). ESP is saved in a callee-saved register and restored afterwards, so
-// a wrong convention is measured instead of corrupting this frame.
-static int removed_bytes_2(FARPROC fn, const uint32_t *args, int *result)
-{
-    uint32_t before, after, ecx_out, edx_out;
-    int r;
-    __asm__ volatile("movl %%esp, %[before]\n\t"
-                     "pushl 4(%%eax)\n\t"
-                     "pushl (%%eax)\n\t"
-                     "call *%%ebx\n\t"
-                     "movl %%esp, %[after]\n\t"
-                     "movl %[before], %%esp\n\t"
-                     : "=a"(r), [before] "=&S"(before), [after] "=&D"(after), "=c"(ecx_out), "=d"(edx_out)
-                     : "0"(args), "b"(fn)
-                     : "memory", "cc");
-    (void)ecx_out;
-    (void)edx_out;
-    *result = r;
-    return (int)(after - (before - 8));
-}
-
-static int removed_bytes_3(FARPROC fn, const uint32_t *args, int *result)
+// Pushes three 32-bit arguments right to left, calls fn and returns how many
+// argument bytes the callee removed (stdcall: as many as it takes, 8 or 12;
+// cdecl: none). A callee of two arguments leaves the third word in place.
+// ESP is saved in a callee-saved register and restored afterwards, so a
+// wrong convention is measured instead of corrupting this frame.
+static int removed_bytes(FARPROC fn, const uint32_t *args, int *result)
 {
     uint32_t before, after, ecx_out, edx_out;
     int r;
@@ -141,21 +123,21 @@ static void check_calling_convention(FARPROC fns[5])
     static const unsigned reasons[] = {0, 1, 2, 3, 7};
     for (unsigned reason : reasons) {
         uint32_t args[3] = {0x12340000u, reason, 0};
-        int removed = removed_bytes_3(fns[0], args, &r);
+        int removed = removed_bytes(fns[0], args, &r);
         CHECK(removed == 12, "LibMain removed %d bytes", removed);
         CHECK(r == 1, "LibMain(reason %u) returned %d", reason, r);
     }
-    uint32_t probe_args[2] = {(uint32_t)(uintptr_t)x, 400};
-    CHECK(removed_bytes_2(fns[1], probe_args, &r) == 8, "asymptSeries_length does not remove 8 bytes");
-    uint32_t foo_args[2] = {(uint32_t)(uintptr_t)x, (uint32_t)(uintptr_t)y};
-    CHECK(removed_bytes_2(fns[2], foo_args, &r) == 8, "foo does not remove 8 bytes");
+    uint32_t probe_args[3] = {(uint32_t)(uintptr_t)x, 400, 0};
+    CHECK(removed_bytes(fns[1], probe_args, &r) == 8, "asymptSeries_length does not remove 8 bytes");
+    uint32_t foo_args[3] = {(uint32_t)(uintptr_t)x, (uint32_t)(uintptr_t)y, 0};
+    CHECK(removed_bytes(fns[2], foo_args, &r) == 8, "foo does not remove 8 bytes");
     CHECK(r == (int)strlen(y), "foo through the measured call returned %d", r);
     uint32_t excel_args[3] = {(uint32_t)(uintptr_t)wide_x, (uint32_t)(uintptr_t)wide_y, 2};
-    CHECK(removed_bytes_3(fns[3], excel_args, &r) == 12, "str_Zelq_str_Excel does not remove 12 bytes");
+    CHECK(removed_bytes(fns[3], excel_args, &r) == 12, "str_Zelq_str_Excel does not remove 12 bytes");
     CHECK(r > 0 && wide_y[r] == 0, "str_Zelq_str_Excel through the measured call returned %d", r);
     memset(y, 'x', 20);
     y[20] = 0;
-    CHECK(removed_bytes_2(fns[4], foo_args, &r) == 8, "str_Zelq_str_Maple does not remove 8 bytes");
+    CHECK(removed_bytes(fns[4], foo_args, &r) == 8, "str_Zelq_str_Maple does not remove 8 bytes");
     CHECK(r == (int)strlen(y), "str_Zelq_str_Maple through the measured call returned %d", r);
 }
 
