@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the tests need (Debian 12, as root) and runs every test:
 # the native suite, the same suite under ASan+UBSan, the concurrency test
-# under TSan, the Windows DLL under Wine, and a bounded fuzzing run.
+# under TSan, the Windows DLL under Wine (natively, or in an emulated i386
+# machine where the kernel runs 64-bit code only), and a bounded fuzzing run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -6,14 +6,20 @@
 # Wine's background processes inherit the standard streams of whatever
 # starts them, and CTest waits until its output pipe closes: so the server
 # and the prefix are started here with all three streams on /dev/null.
-# A machine that cannot run 32-bit Wine (no 32-bit execution in the kernel,
-# or a Wine that never finishes booting) makes start leave a note, and then
-# start and run report "skipped" (exit 77) instead of failing or hanging.
+#
+# A machine that cannot run 32-bit code (some 64-bit-only kernels) runs
+# Wine instead in an emulated 32-bit x86 machine (guest/: the host's own
+# Wine and Debian's i386 kernel under qemu-system-i386), built once into
+# $ZELQ_WINE_GUEST_DIR by start; run then boots it for each program. Only
+# when neither works do start and run report "skipped" (exit 77).
 # What can be known without booting Wine is checked first, so that such a
-# machine is skipped in a second rather than after the boot timeout.
+# machine turns to the guest in a second rather than after the boot timeout.
 set -u
 : "${WINEPREFIX:?}" "${ZELQ_WINE:?}" "${ZELQ_WINESERVER:?}" "${ZELQ_WINEBOOT:?}"
 note="$WINEPREFIX.unusable"
+in_guest="$WINEPREFIX.in-guest"
+guest_scripts=$(cd "$(dirname "$0")/guest" && pwd)
+guest_dir="${ZELQ_WINE_GUEST_DIR:-$WINEPREFIX.guest}"
 boot_timeout="${ZELQ_WINE_BOOT_TIMEOUT:-150}"
 
 # Prints why 32-bit Wine cannot run here and succeeds, or fails if nothing
@@ -35,23 +41,49 @@ wine_ruled_out() {
     return 1
 }
 
+# Builds the emulated machine unless the one in $guest_dir was built by
+# the same scripts from the same Wine; prints why not and fails if it can't.
+guest_ready() {
+    if ! command -v qemu-system-i386 >/dev/null 2>&1; then
+        echo "qemu-system-i386 is not installed"
+        return 1
+    fi
+    stamp="$(dpkg-query -W -f '${Version}' wine32:i386 2>/dev/null) $(cat "$guest_scripts/make-guest.sh" "$guest_scripts/init" | cksum)"
+    if [ -f "$guest_dir/rootfs.cpio.zst" ] && [ "$(cat "$guest_dir/stamp" 2>/dev/null)" = "$stamp" ]; then
+        return 0
+    fi
+    rm -f "$guest_dir/stamp"
+    if ! "$guest_scripts/make-guest.sh" "$guest_dir" </dev/null >"$guest_dir.log" 2>&1; then
+        echo "the emulated machine could not be built: $(tail -n 3 "$guest_dir.log")"
+        return 1
+    fi
+    echo "$stamp" >"$guest_dir/stamp"
+}
+
 case "$1" in
 start)
-    rm -f "$note"
+    rm -f "$note" "$in_guest"
     mkdir -p "$WINEPREFIX"
     if reason=$(wine_ruled_out); then
-        echo "$reason" >"$note"
+        :
     elif ! "$ZELQ_WINESERVER" -p </dev/null >/dev/null 2>&1; then
-        echo "wineserver does not start here (no 32-bit execution?)" >"$note"
+        reason="wineserver does not start here (no 32-bit execution?)"
     elif ! timeout "$boot_timeout" "$ZELQ_WINEBOOT" -i </dev/null >/dev/null 2>&1; then
-        echo "wineboot -i did not finish within ${boot_timeout}s" >"$note"
+        reason="wineboot -i did not finish within ${boot_timeout}s"
         "$ZELQ_WINESERVER" -k </dev/null >/dev/null 2>&1
+    else
+        echo "Wine prefix ready: $WINEPREFIX"
+        exit 0
     fi
-    if [ -f "$note" ]; then
-        echo "32-bit Wine unusable on this machine: $(cat "$note")"
-        exit 77
+    echo "32-bit Wine cannot run natively here: $reason"
+    if why=$(guest_ready); then
+        echo "$reason" >"$in_guest"
+        echo "Wine will run in the emulated i386 machine in $guest_dir"
+        exit 0
     fi
-    echo "Wine prefix ready: $WINEPREFIX"
+    echo "$reason; $why" >"$note"
+    echo "no emulated machine either: $why"
+    exit 77
     ;;
 run)
     shift
@@ -59,9 +91,14 @@ run)
         echo "skipped: $(cat "$note")"
         exit 77
     fi
+    if [ -f "$in_guest" ]; then
+        exe=$1
+        exec "$guest_scripts/run-in-guest.sh" "$guest_dir" "$(dirname "$exe")" "$(basename "$exe")"
+    fi
     exec "$ZELQ_WINE" "$@" </dev/null
     ;;
 stop)
+    [ -f "$in_guest" ] && exit 0
     "$ZELQ_WINESERVER" -k </dev/null >/dev/null 2>&1
     "$ZELQ_WINESERVER" -w </dev/null >/dev/null 2>&1
     exit 0
