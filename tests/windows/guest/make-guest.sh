@@ -66,7 +66,9 @@ printf '%s\n' "${!seen[@]}" | xargs dpkg -L |
   done >"$work/files"
 # What install scripts made rather than unpacked: libwine's copy of
 # zlib1.dll in Wine's own folder, and fontconfig's configuration.
-find /usr/lib/i386-linux-gnu/wine /etc/fonts ! -type d | sed 's|^/||' >>"$work/files"
+for dir in /usr/lib/i386-linux-gnu/wine /etc/fonts; do
+  if [ -d "$dir" ]; then find "$dir" ! -type d | sed 's|^/||'; fi
+done >>"$work/files"
 sort -u -o "$work/files" "$work/files"
 echo "make-guest: ${#seen[@]} packages, $(wc -l <"$work/files") files"
 tar -C / --no-recursion -cf - -T "$work/files" |
