@@ -41,23 +41,17 @@ wine_ruled_out() {
     return 1
 }
 
-# Builds the emulated machine unless the one in $guest_dir was built by
-# the same scripts from the same Wine; prints why not and fails if it can't.
+# Builds the emulated machine into $guest_dir (make-guest.sh keeps one
+# that is up to date); prints why not and fails if it can't.
 guest_ready() {
     if ! command -v qemu-system-i386 >/dev/null 2>&1; then
         echo "qemu-system-i386 is not installed"
         return 1
     fi
-    stamp="$(dpkg-query -W -f '${Version}' wine32:i386 2>/dev/null) $(cat "$guest_scripts/make-guest.sh" "$guest_scripts/init" | cksum)"
-    if [ -f "$guest_dir/rootfs.cpio.zst" ] && [ "$(cat "$guest_dir/stamp" 2>/dev/null)" = "$stamp" ]; then
-        return 0
-    fi
-    rm -f "$guest_dir/stamp"
     if ! "$guest_scripts/make-guest.sh" "$guest_dir" </dev/null >"$guest_dir.log" 2>&1; then
         echo "the emulated machine could not be built: $(tail -n 3 "$guest_dir.log")"
         return 1
     fi
-    echo "$stamp" >"$guest_dir/stamp"
 }
 
 case "$1" in
@@ -92,8 +86,7 @@ run)
         exit 77
     fi
     if [ -f "$in_guest" ]; then
-        exe=$1
-        exec "$guest_scripts/run-in-guest.sh" "$guest_dir" "$(dirname "$exe")" "$(basename "$exe")"
+        exec "$guest_scripts/run-in-guest.sh" "$guest_dir" "$(dirname "$1")" "$(basename "$1")"
     fi
     exec "$ZELQ_WINE" "$@" </dev/null
     ;;

@@ -3,7 +3,8 @@
 # kernel cannot execute 32-bit code (qemu-system-i386 emulates the whole
 # machine in software, so nothing here depends on the host CPU's modes).
 #
-#   make-guest.sh OUT    writes OUT/vmlinuz and OUT/rootfs.cpio.zst
+#   make-guest.sh OUT    writes OUT/vmlinuz and OUT/rootfs.cpio.zst, or
+#                        keeps them if nothing they are made from changed
 #
 # The guest's user space is the host's own installation of wine32:i386 and
 # the i386 libraries it depends on (copied file by file from dpkg's lists,
@@ -18,28 +19,29 @@ out=$(cd "$out" && pwd)
 work=$(mktemp -d "$out/work.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-dpkg-query -W -f '${db:Status-Abbrev}\n' wine32:i386 2>/dev/null | grep -q '^ii' ||
-  { echo "make-guest: wine32:i386 is not installed" >&2; exit 1; }
+installed() { dpkg-query -W -f '${db:Status-Abbrev}' "$1" 2>/dev/null | grep -q '^ii'; }
+installed wine32:i386 || { echo "make-guest: wine32:i386 is not installed" >&2; exit 1; }
 
-# Debian's i386 kernel and static busybox, fetched but not installed.
 kernel_pkg=$(apt-cache depends linux-image-686-pae:i386 |
   awk '$1 == "Depends:" && $2 ~ /^linux-image-/ {print $2; exit}')
-(cd "$work" && apt-get download -q -o APT::Sandbox::User=root \
-  "$kernel_pkg" busybox-static:i386 >/dev/null)
-dpkg-deb -x "$work"/linux-image-*.deb "$work/kernel"
-cp "$work"/kernel/boot/vmlinuz-* "$out/vmlinuz.new"
-dpkg-deb -x "$work"/busybox-static_*.deb "$work/busybox"
 
-root=$work/root
-mkdir -p "$root"/{usr/bin,usr/sbin,usr/lib,etc,proc,sys,dev,tmp,root,zelq}
-for d in bin sbin lib; do ln -s "usr/$d" "$root/$d"; done
-cp "$work"/busybox/bin/busybox "$root/usr/bin/busybox"
-ln -s busybox "$root/usr/bin/sh"
+# A guest built by the same scripts while the same packages were installed
+# is kept (the whole list is one quick query; its Wine part is not).
+stamp=$({
+  dpkg-query -W -f '${binary:Package}=${Version}\n'
+  apt-cache policy "$kernel_pkg" busybox-static:i386 | grep Candidate:
+  cat "$here/make-guest.sh" "$here/init"
+} | cksum)
+if [ -f "$out/rootfs.cpio.zst" ] && [ -f "$out/vmlinuz" ] &&
+  [ "$(cat "$out/stamp" 2>/dev/null)" = "$stamp" ]; then
+  echo "guest in $out is up to date"
+  exit 0
+fi
+rm -f "$out/stamp"
 
 # wine32:i386 and everything it depends on, as dpkg installed it on this
 # host: i386 libraries and the architecture-independent parts (zlib1.dll
 # for Wine's PE side, among others). Documentation is left out.
-installed() { dpkg-query -W -f '${db:Status-Abbrev}' "$1" 2>/dev/null | grep -q '^ii'; }
 declare -A seen=()
 queue=(wine32:i386)
 while [ ${#queue[@]} -gt 0 ]; do
@@ -59,6 +61,20 @@ while [ ${#queue[@]} -gt 0 ]; do
     done
   done
 done
+
+# Debian's i386 kernel and static busybox, fetched but not installed.
+(cd "$work" && apt-get download -q -o APT::Sandbox::User=root \
+  "$kernel_pkg" busybox-static:i386 >/dev/null)
+dpkg-deb -x "$work"/linux-image-*.deb "$work/kernel"
+cp "$work"/kernel/boot/vmlinuz-* "$out/vmlinuz.new"
+dpkg-deb -x "$work"/busybox-static_*.deb "$work/busybox"
+
+root=$work/root
+mkdir -p "$root"/{usr/bin,usr/sbin,usr/lib,etc,proc,sys,dev,tmp,root,zelq}
+for d in bin sbin lib; do ln -s "usr/$d" "$root/$d"; done
+cp "$work"/busybox/bin/busybox "$root/usr/bin/busybox"
+ln -s busybox "$root/usr/bin/sh"
+
 printf '%s\n' "${!seen[@]}" | xargs dpkg -L |
   grep -Ev '^/usr/share/(doc|man|info|lintian|bug|locale)/' |
   while IFS= read -r f; do
@@ -76,7 +92,7 @@ tar -C / --no-recursion -cf - -T "$work/files" |
 
 # Wine's PE libraries carry their DWARF; without it the initramfs is a
 # third of the size (the "Wine builtin DLL" mark in the header is kept).
-find "$root/usr/lib/i386-linux-gnu/wine/i386-windows" -type f -name '*.*' \
+find "$root/usr/lib/i386-linux-gnu/wine/i386-windows" -type f \
   -exec i686-w64-mingw32-strip --strip-debug {} + 2>/dev/null || true
 
 printf 'root:x:0:0:root:/root:/bin/sh\n' >"$root/etc/passwd"
@@ -90,4 +106,5 @@ install -m 755 "$here/init" "$root/init"
 truncate -s %512 "$out/rootfs.cpio.zst.new"
 mv "$out/rootfs.cpio.zst.new" "$out/rootfs.cpio.zst"
 mv "$out/vmlinuz.new" "$out/vmlinuz"
+echo "$stamp" >"$out/stamp"
 echo "guest ready in $out: $(du -h "$out/rootfs.cpio.zst" | cut -f1) initramfs, kernel $kernel_pkg"

@@ -24,18 +24,20 @@ cat "$guest/rootfs.cpio.zst" "$work/programs.cpio" >"$work/initrd"
 # Without SMAP and SMEP: QEMU 7.2's emulation faults the user-mode iret
 # that Wine returns from exceptions with when the guest kernel enables them.
 status=0
+: >"$work/console" # there even when qemu stops before opening it
 timeout "$time_limit" qemu-system-i386 -cpu max,-smap,-smep -m 2048 -smp 1 \
   -display none -monitor none -serial "file:$work/console" -no-reboot \
   -kernel "$guest/vmlinuz" -initrd "$work/initrd" \
   -append "console=ttyS0 quiet loglevel=1 panic=-1 -- $*" </dev/null || status=$?
+tr -d '\r' <"$work/console" >"$work/lines"
 # The console from the guest's first message on, without the firmware's.
 # Kernel messages (timestamped) are left out too.
-tr -d '\r' <"$work/console" | sed -n '/zelq-guest: booted/,$p' | grep -v '^\[ *[0-9.]*\] ' || true
+sed -n '/zelq-guest: booted/,$p' "$work/lines" | grep -v '^\[ *[0-9.]*\] ' || true
 if [ "$status" = 124 ]; then
   echo "run-in-guest: the guest did not finish within ${time_limit}s" >&2
   exit 1
 fi
-result=$(tr -d '\r' <"$work/console" | sed -n 's/^zelq-guest: exit \([0-9]*\)$/\1/p' | tail -n 1)
+result=$(sed -n 's/^zelq-guest: exit \([0-9]*\)$/\1/p' "$work/lines" | tail -n 1)
 if [ -z "$result" ]; then
   echo "run-in-guest: the guest reported no result (qemu exit status $status)" >&2
   exit 1
