@@ -21,6 +21,16 @@ inline char *fuzz_text_copy(const uint8_t *data, size_t size)
     return t;
 }
 
+// The 8-bit entry fuzzers' input: two bytes choose the buffer length L
+// (0xF000 and up asks for L = 100000, the rest L < 300), the remaining bytes
+// are the argument text, copied as by fuzz_text_copy. Needs size >= 2.
+inline char *fuzz_length_and_text(const uint8_t *data, size_t size, size_t *L)
+{
+    unsigned sel = data[0] | (data[1] << 8);
+    *L = sel >= 0xF000 ? 100000 : sel % 300;
+    return fuzz_text_copy(data + 2, size - 2);
+}
+
 // Caller-owned output buffer of L spaces and a NUL, exactly L+1 bytes.
 inline char *fuzz_spaces(size_t L)
 {

@@ -32,9 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 2)
         return 0;
-    unsigned sel = data[0] | (data[1] << 8);
-    size_t L = sel >= 0xF000 ? 100000 : sel % 300;
-    char *x = fuzz_text_copy(data + 2, size - 2);
+    size_t L;
+    char *x = fuzz_length_and_text(data, size, &L);
 
     char *y = fuzz_call_text_entry(str_Zelq_str_Maple, x, L);
     qfloat p;
