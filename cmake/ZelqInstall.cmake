@@ -8,10 +8,6 @@
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-if(NOT TARGET zelq OR NOT TARGET qfloat)
-  return()
-endif()
-
 set(_zelq_examples ${PROJECT_SOURCE_DIR}/examples/zelq.bas ${PROJECT_SOURCE_DIR}/examples/zelq_maple.mpl
                    ${PROJECT_SOURCE_DIR}/examples/phi.c)
 

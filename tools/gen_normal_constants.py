@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
-"""Writes src/qfloat/normal_constants.h: the qfloat images of the decimal
+"""Writes src/normal/normal_constants.h: the qfloat images of the decimal
 constants that the normal-distribution routines carry.
 
 Each image is the qfloat nearest to its decimal text (round to nearest, ties
 to even, 352-bit significand), computed with exact integers and fractions
 only, so the header does not depend on any floating-point library.
 
-Usage: tools/gen_normal_constants.py > src/qfloat/normal_constants.h
+Usage: tools/gen_normal_constants.py > src/normal/normal_constants.h
 """
 from fractions import Fraction
 

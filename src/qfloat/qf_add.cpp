@@ -1,6 +1,6 @@
 // Addition and subtraction, correctly rounded to 352 bits; negation and
 // absolute value. Subtraction is addition of the negated second operand.
-#include "qf_limbs.h"
+#include "qf_six_limbs.h"
 
 #if defined(__GNUC__) && !defined(__clang__)
 // Limb loops run best as scalar carry chains; SLP vectorization only shuffles.

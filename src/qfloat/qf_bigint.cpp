@@ -7,22 +7,22 @@
 
 #include <string.h>
 
-int qf_limbs_trim(const uint64_t *a, int n)
+int qf_big_trim(const uint64_t *a, int n)
 {
     while (n > 0 && a[n - 1] == 0)
         n--;
     return n;
 }
 
-long qf_limbs_bitlen(const uint64_t *a, int n)
+long qf_big_bitlen(const uint64_t *a, int n)
 {
-    n = qf_limbs_trim(a, n);
+    n = qf_big_trim(a, n);
     if (n == 0)
         return 0;
     return (long)n * 64 - qf_clz64(a[n - 1]);
 }
 
-uint64_t qf_limbs_mul1(uint64_t *a, int n, uint64_t m, uint64_t add)
+uint64_t qf_big_mul1(uint64_t *a, int n, uint64_t m, uint64_t add)
 {
     uint64_t carry = add;
     for (int i = 0; i < n; i++) {
@@ -36,7 +36,7 @@ uint64_t qf_limbs_mul1(uint64_t *a, int n, uint64_t m, uint64_t add)
     return carry;
 }
 
-void qf_limbs_mul(uint64_t *r, const uint64_t *a, int na, const uint64_t *b, int nb)
+void qf_big_mul(uint64_t *r, const uint64_t *a, int na, const uint64_t *b, int nb)
 {
     memset(r, 0, sizeof(uint64_t) * (size_t)(na + nb));
     for (int i = 0; i < na; i++) {
@@ -57,7 +57,7 @@ void qf_limbs_mul(uint64_t *r, const uint64_t *a, int na, const uint64_t *b, int
     }
 }
 
-uint64_t qf_limbs_add(uint64_t *r, const uint64_t *a, int na, const uint64_t *b, int nb)
+uint64_t qf_big_add(uint64_t *r, const uint64_t *a, int na, const uint64_t *b, int nb)
 {
     uint64_t carry = 0;
     for (int i = 0; i < na; i++) {
@@ -72,7 +72,7 @@ uint64_t qf_limbs_add(uint64_t *r, const uint64_t *a, int na, const uint64_t *b,
     return carry;
 }
 
-int qf_limbs_mul_pow5(uint64_t *a, int n, long k)
+int qf_big_mul_pow5(uint64_t *a, int n, long k)
 {
     // 5^27 is the largest power of five below 2^64.
     static const uint64_t pow5[28] = {1ull,
@@ -103,12 +103,12 @@ int qf_limbs_mul_pow5(uint64_t *a, int n, long k)
                                       298023223876953125ull,
                                       1490116119384765625ull,
                                       7450580596923828125ull};
-    n = qf_limbs_trim(a, n);
+    n = qf_big_trim(a, n);
     if (n == 0)
         return 0;
     while (k > 0) {
         int step = k > 27 ? 27 : (int)k;
-        uint64_t carry = qf_limbs_mul1(a, n, pow5[step], 0);
+        uint64_t carry = qf_big_mul1(a, n, pow5[step], 0);
         if (carry)
             a[n++] = carry;
         k -= step;
@@ -116,9 +116,9 @@ int qf_limbs_mul_pow5(uint64_t *a, int n, long k)
     return n;
 }
 
-int qf_limbs_shl(uint64_t *a, int n, long s)
+int qf_big_shl(uint64_t *a, int n, long s)
 {
-    n = qf_limbs_trim(a, n);
+    n = qf_big_trim(a, n);
     if (n == 0 || s <= 0)
         return n;
     int ls = (int)(s / 64), bs = (int)(s % 64);
@@ -129,10 +129,10 @@ int qf_limbs_shl(uint64_t *a, int n, long s)
         uint64_t lo = (src - 1 >= 0 && src - 1 < n) ? a[src - 1] : 0;
         a[i] = bs ? (hi << bs) | (lo >> (64 - bs)) : hi;
     }
-    return qf_limbs_trim(a, m);
+    return qf_big_trim(a, m);
 }
 
-int qf_limbs_shr(uint64_t *a, int n, long s)
+int qf_big_shr(uint64_t *a, int n, long s)
 {
     if (s <= 0)
         return 0;
@@ -152,10 +152,10 @@ int qf_limbs_shr(uint64_t *a, int n, long s)
     return lost;
 }
 
-int qf_limbs_cmp(const uint64_t *a, int na, const uint64_t *b, int nb)
+int qf_big_cmp(const uint64_t *a, int na, const uint64_t *b, int nb)
 {
-    na = qf_limbs_trim(a, na);
-    nb = qf_limbs_trim(b, nb);
+    na = qf_big_trim(a, na);
+    nb = qf_big_trim(b, nb);
     if (na != nb)
         return na < nb ? -1 : 1;
     for (int i = na - 1; i >= 0; i--)
@@ -164,19 +164,19 @@ int qf_limbs_cmp(const uint64_t *a, int na, const uint64_t *b, int nb)
     return 0;
 }
 
-int qf_limbs_cmp_scaled(uint64_t *a, int na, long ea, uint64_t *b, int nb, long eb)
+int qf_big_cmp_scaled(uint64_t *a, int na, long ea, uint64_t *b, int nb, long eb)
 {
-    long la = qf_limbs_bitlen(a, na), lb = qf_limbs_bitlen(b, nb);
+    long la = qf_big_bitlen(a, na), lb = qf_big_bitlen(b, nb);
     if (la == 0 || lb == 0)
         return (la != 0) - (lb != 0);
     if (la + ea != lb + eb)
         return la + ea < lb + eb ? -1 : 1;
     // Same magnitude: line the shorter one up with the longer one.
     if (la < lb)
-        na = qf_limbs_shl(a, na, lb - la);
+        na = qf_big_shl(a, na, lb - la);
     else if (lb < la)
-        nb = qf_limbs_shl(b, nb, la - lb);
-    return qf_limbs_cmp(a, na, b, nb);
+        nb = qf_big_shl(b, nb, la - lb);
+    return qf_big_cmp(a, na, b, nb);
 }
 
 // (u1:u0) / 10^19 for u1 < 10^19, by the precomputed reciprocal of the
@@ -229,22 +229,22 @@ static void put19(char *end, uint64_t x)
     }
 }
 
-long qf_limbs_to_decimal(uint64_t *a, int n, char *buf)
+long qf_big_to_decimal(uint64_t *a, int n, char *buf)
 {
-    n = qf_limbs_trim(a, n);
+    n = qf_big_trim(a, n);
     if (n == 0) {
         buf[0] = '0';
         return 1;
     }
     // Collect 19-digit groups, least significant first, at the end of the
     // room the digits will need, then move them to the front.
-    long cap = (long)(qf_limbs_bitlen(a, n) * 30103 / 100000) + 2 + 19;
+    long cap = (long)(qf_big_bitlen(a, n) * 30103 / 100000) + 2 + 19;
     long pos = cap;
     while (n > 0) {
         uint64_t rem = 0;
         for (int i = n - 1; i >= 0; i--)
             a[i] = div_1e19(rem, a[i], &rem);
-        n = qf_limbs_trim(a, n);
+        n = qf_big_trim(a, n);
         pos -= 19;
         put19(buf + pos + 19, rem);
     }
@@ -255,9 +255,9 @@ long qf_limbs_to_decimal(uint64_t *a, int n, char *buf)
     return len;
 }
 
-void qf_round_limbs(qfloat *out, int neg, const uint64_t *a, int n, long e2, int sticky)
+void qf_big_round(qfloat *out, int neg, const uint64_t *a, int n, long e2, int sticky)
 {
-    n = qf_limbs_trim(a, n);
+    n = qf_big_trim(a, n);
     if (n == 0) {
         // Only reachable with sticky == 0 by the callers' contracts.
         qf_set_zero(out, neg);
@@ -278,6 +278,6 @@ void qf_round_limbs(qfloat *out, int neg, const uint64_t *a, int n, long e2, int
         sticky |= (a[n - 8] << sh) != 0;
     for (int i = 0; i < n - 8; i++)
         sticky |= a[i] != 0;
-    long exp = e2 + qf_limbs_bitlen(a, n);
+    long exp = e2 + qf_big_bitlen(a, n);
     qf_round_pack(out, neg, (int32_t)exp, mag, 7, sticky);
 }

@@ -1,6 +1,6 @@
 // Comparisons. +0 and -0 are equal; a NaN is unordered, so every comparison
 // with it is false; the infinities lie beyond every finite value.
-#include "qf_limbs.h"
+#include "qf_six_limbs.h"
 
 #define QF_UNORDERED 2
 

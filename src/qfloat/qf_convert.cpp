@@ -1,5 +1,5 @@
 // Conversions between qfloat and the machine's int32 and float.
-#include "qf_limbs.h"
+#include "qf_six_limbs.h"
 
 #include <string.h>
 

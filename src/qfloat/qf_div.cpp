@@ -2,7 +2,7 @@
 // 384 bits (six limbs) by long division; the final remainder tells whether
 // anything nonzero lies below them, which settles ties exactly. A one-limb
 // divisor (small integers and other short values) takes the short division.
-#include "qf_limbs.h"
+#include "qf_six_limbs.h"
 
 // Per odd D < 256: b = floor((2^64 - 1) / D) for reductions modulo D, the
 // inverse of D modulo 2^64 for exact quotients, and numbers congruent to

@@ -1,7 +1,7 @@
 // Multiplication, correctly rounded to 352 bits. The product of the two
 // significands is formed exactly; a one-limb operand (small integers and
 // other short values) takes six limb products instead of thirty-six.
-#include "qf_limbs.h"
+#include "qf_six_limbs.h"
 
 // p[0..7) = a * d exactly (a: six limbs, d: one limb), most significant first.
 static inline void mul_by_limb(const uint64_t *a, uint64_t d, uint64_t *p)

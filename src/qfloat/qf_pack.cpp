@@ -1,6 +1,9 @@
-// Unpacking, rounding and packing: the single place where a result's last
-// bit is decided, so that every operation rounds the same way.
+// Unpacking, and the general rounding of a wide result: any exponent
+// (gradual underflow, overflow) and any number of limbs. Normal in-range
+// results of + - * / are rounded by qf_finish (qf_six_limbs.h), which hands
+// every other case to qf_round_pack here; both round to nearest, ties to even.
 #include "qf_internal.h"
+#include "qf_six_limbs.h"
 
 #include <string.h>
 
@@ -26,13 +29,8 @@ void qf_set_nan(qfloat *out)
 
 void qf_unpack(const qfloat *x, qf_unpacked *u)
 {
-    const uint32_t *w = x->mantissa;
     u->neg = x->sign != 0;
-    for (int i = 0; i < QF_LIMBS; i++) {
-        uint64_t hi = w[1 + 2 * i];
-        uint64_t lo = (2 * i + 2 <= 11) ? w[2 + 2 * i] : 0;
-        u->m[i] = (hi << 32) | lo;
-    }
+    qf_load_limbs(x, u->m);
     int any = 0;
     for (int i = 0; i < QF_LIMBS; i++)
         any |= u->m[i] != 0;
@@ -62,18 +60,6 @@ void qf_unpack(const qfloat *x, qf_unpacked *u)
         e -= shift;
     }
     u->exp = e;
-}
-
-static void store_words(qfloat *out, int neg, uint32_t biased, const uint64_t *m)
-{
-    out->sign = neg ? 0xFFFFFFFFu : 0u;
-    out->exponent = biased;
-    out->mantissa[0] = 0;
-    for (int i = 0; i < QF_LIMBS; i++) {
-        out->mantissa[1 + 2 * i] = (uint32_t)(m[i] >> 32);
-        if (2 + 2 * i <= 11)
-            out->mantissa[2 + 2 * i] = (uint32_t)m[i];
-    }
 }
 
 void qf_pack_exact(qfloat *out, const qf_unpacked *u)
@@ -170,12 +156,12 @@ void qf_round_pack(qfloat *out, int neg, int32_t exp, const uint64_t *mag, int n
             qf_set_zero(out, neg);
             return;
         }
-        store_words(out, neg, 0, r);
+        qf_store_limbs(out, neg, 0, r);
         return;
     }
     if (scale > QF_EMAX) {
         qf_set_inf(out, neg);
         return;
     }
-    store_words(out, neg, (uint32_t)(scale + QFLT_EXP_BIAS), r);
+    qf_store_limbs(out, neg, (uint32_t)(scale + QFLT_EXP_BIAS), r);
 }

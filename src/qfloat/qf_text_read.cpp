@@ -127,7 +127,7 @@ static int read_digits(const char **p, int64_t count, uint64_t *a)
             chunk = chunk * 10 + (uint64_t)(*s++ - '0');
             i++;
         }
-        uint64_t carry = qf_limbs_mul1(a, n, pow10_19[len], chunk);
+        uint64_t carry = qf_big_mul1(a, n, pow10_19[len], chunk);
         if (carry)
             a[n++] = carry;
         count -= len;
@@ -207,12 +207,6 @@ static int parse(const char *text, int *neg, int *kind, decimal_text *d)
     return 1;
 }
 
-static int64_t floor_div(int64_t a, int64_t b)
-{
-    int64_t q = a / b;
-    return (a % b != 0 && a < 0) ? q - 1 : q;
-}
-
 // Exact decision between q1 (the rounding of the bracket's low end) and the
 // next qfloat up: compares the value with the midpoint between them.
 __attribute__((noinline)) static void read_exact(qfloat *out, int neg, const decimal_text *d,
@@ -226,7 +220,7 @@ __attribute__((noinline)) static void read_exact(qfloat *out, int neg, const dec
         uint64_t hi = 10 - 2 * k >= 1 ? q1->mantissa[10 - 2 * k] : 0;
         y[k] = (hi << 32) | lo;
     }
-    int ny = qf_limbs_shl(y, QF_LIMBS, 1);
+    int ny = qf_big_shl(y, QF_LIMBS, 1);
     y[0] |= 1;
     ny = ny ? ny : 1;
     long scale = q1->exponent == 0 ? QF_EMIN : (long)q1->exponent - QFLT_EXP_BIAS;
@@ -239,11 +233,11 @@ __attribute__((noinline)) static void read_exact(qfloat *out, int neg, const dec
     long e = (long)(d->dexp - n); // value = x * 10^e
     int c;
     if (e >= 0) {
-        nx = qf_limbs_mul_pow5(x, nx, e);
-        c = qf_limbs_cmp_scaled(x, nx, e, y, ny, t);
+        nx = qf_big_mul_pow5(x, nx, e);
+        c = qf_big_cmp_scaled(x, nx, e, y, ny, t);
     } else {
-        ny = qf_limbs_mul_pow5(y, ny, -e);
-        c = qf_limbs_cmp_scaled(x, nx, 0, y, ny, t - e);
+        ny = qf_big_mul_pow5(y, ny, -e);
+        c = qf_big_cmp_scaled(x, nx, 0, y, ny, t - e);
     }
     if (c == 0 && sticky)
         c = 1;
@@ -259,9 +253,9 @@ __attribute__((noinline)) static void read_exact(qfloat *out, int neg, const dec
         uint64_t hi = 10 - 2 * k >= 1 ? q1->mantissa[10 - 2 * k] : 0;
         m[k] = (hi << 32) | lo;
     }
-    qf_limbs_shl(m, QF_LIMBS, 1);
+    qf_big_shl(m, QF_LIMBS, 1);
     m[0] |= 1;
-    qf_round_limbs(out, neg, m, QF_LIMBS + 1, t, c > 0);
+    qf_big_round(out, neg, m, QF_LIMBS + 1, t, c > 0);
 }
 
 /*
@@ -302,17 +296,17 @@ void _asctoq(const char *text, qfloat *out)
     int ndig = read_digits(&s, nd, dig);
     int dd = any_nonzero_digit(s);
     int64_t e = d.dexp - nd;
-    int64_t jb = floor_div(e, QF_POW10_STEP);
+    int64_t jb = qf_floor_div(e, QF_POW10_STEP);
     int is = (int)(e - jb * QF_POW10_STEP);
     const qf_pow10_entry *pw = &qf_pow10_big[jb - QF_POW10_BIG_MIN];
     uint64_t ds[12], lo[20], hi[22];
     int nhi;
-    qf_limbs_mul(ds, dig, ndig, qf_pow10_small[is], 4);
-    int nds = qf_limbs_trim(ds, ndig + 4);
-    qf_limbs_mul(lo, ds, nds, pw->m, QF_POW10_BIG_LIMBS);
+    qf_big_mul(ds, dig, ndig, qf_pow10_small[is], 4);
+    int nds = qf_big_trim(ds, ndig + 4);
+    qf_big_mul(lo, ds, nds, pw->m, QF_POW10_BIG_LIMBS);
     int nlo = nds + QF_POW10_BIG_LIMBS;
     qfloat q1;
-    qf_round_limbs(&q1, neg, lo, nlo, pw->e, 0);
+    qf_big_round(&q1, neg, lo, nlo, pw->e, 0);
     if (pw->exact && !dd) {
         *out = q1;
         return;
@@ -321,20 +315,20 @@ void _asctoq(const char *text, qfloat *out)
     // digits were cut off; formed by a second product otherwise.
     if (!dd) {
         memcpy(hi, lo, sizeof(uint64_t) * (size_t)nlo);
-        hi[nlo] = qf_limbs_add(hi, hi, nlo, ds, nds);
+        hi[nlo] = qf_big_add(hi, hi, nlo, ds, nds);
         nhi = nlo + 1;
     } else {
         uint64_t dig_hi[8], ds_hi[12], p_hi[QF_POW10_BIG_LIMBS + 1], one = 1;
         memcpy(dig_hi, dig, sizeof dig_hi);
-        dig_hi[ndig] = qf_limbs_add(dig_hi, dig_hi, ndig, &one, 1);
-        qf_limbs_mul(ds_hi, dig_hi, ndig + 1, qf_pow10_small[is], 4);
+        dig_hi[ndig] = qf_big_add(dig_hi, dig_hi, ndig, &one, 1);
+        qf_big_mul(ds_hi, dig_hi, ndig + 1, qf_pow10_small[is], 4);
         memcpy(p_hi, pw->m, sizeof pw->m);
-        p_hi[QF_POW10_BIG_LIMBS] = pw->exact ? 0 : qf_limbs_add(p_hi, p_hi, QF_POW10_BIG_LIMBS, &one, 1);
-        qf_limbs_mul(hi, ds_hi, ndig + 5, p_hi, QF_POW10_BIG_LIMBS + 1);
+        p_hi[QF_POW10_BIG_LIMBS] = pw->exact ? 0 : qf_big_add(p_hi, p_hi, QF_POW10_BIG_LIMBS, &one, 1);
+        qf_big_mul(hi, ds_hi, ndig + 5, p_hi, QF_POW10_BIG_LIMBS + 1);
         nhi = ndig + 5 + QF_POW10_BIG_LIMBS + 1;
     }
     qfloat q2;
-    qf_round_limbs(&q2, neg, hi, nhi, pw->e, 0);
+    qf_big_round(&q2, neg, hi, nhi, pw->e, 0);
     if (memcmp(&q1, &q2, sizeof q1) == 0) {
         *out = q1;
         return;

@@ -24,12 +24,6 @@ typedef struct {
     int64_t x0; // decimal exponent of buf[0]
 } digit_run;
 
-static int64_t floor_div(int64_t a, int64_t b)
-{
-    int64_t q = a / b;
-    return (a % b != 0 && a < 0) ? q - 1 : q;
-}
-
 // floor(x * log10(2)), exact for |x| < 34,000 (checked over that range).
 static int64_t floor_log10_pow2(int64_t x)
 {
@@ -60,15 +54,15 @@ static void significand(const qfloat *v, uint64_t *j)
 // Digits of v = j * 2^s from the table bracket; 0 when undecided.
 static int digits_fast(const uint64_t *j, long s, int64_t k, char *buf, digit_run *r)
 {
-    int64_t jb = floor_div(k, QF_POW10_STEP);
+    int64_t jb = qf_floor_div(k, QF_POW10_STEP);
     if (jb < QF_POW10_BIG_MIN || jb > QF_POW10_BIG_MAX)
         return 0;
     const qf_pow10_entry *pw = &qf_pow10_big[jb - QF_POW10_BIG_MIN];
     int is = (int)(k - jb * QF_POW10_STEP);
     uint64_t jj[10], lo[18], hi[19];
-    qf_limbs_mul(jj, j, QF_LIMBS, qf_pow10_small[is], 4);
-    int nj = qf_limbs_trim(jj, 10);
-    qf_limbs_mul(lo, jj, nj, pw->m, QF_POW10_BIG_LIMBS);
+    qf_big_mul(jj, j, QF_LIMBS, qf_pow10_small[is], 4);
+    int nj = qf_big_trim(jj, 10);
+    qf_big_mul(lo, jj, nj, pw->m, QF_POW10_BIG_LIMBS);
     int nlo = nj + QF_POW10_BIG_LIMBS;
     long f = -(s + pw->e); // fraction bits of lo
     if (f <= 0 || f >= 64 * nlo)
@@ -76,16 +70,16 @@ static int digits_fast(const uint64_t *j, long s, int64_t k, char *buf, digit_ru
     if (!pw->exact) {
         // Upper bound lo + jj: the integer parts must agree.
         memcpy(hi, lo, sizeof(uint64_t) * (size_t)nlo);
-        hi[nlo] = qf_limbs_add(hi, hi, nlo, jj, nj);
-        qf_limbs_shr(hi, nlo + 1, f);
+        hi[nlo] = qf_big_add(hi, hi, nlo, jj, nj);
+        qf_big_shr(hi, nlo + 1, f);
     }
-    int more = qf_limbs_shr(lo, nlo, f);
+    int more = qf_big_shr(lo, nlo, f);
     if (!pw->exact) {
-        if (qf_limbs_cmp(lo, nlo, hi, nlo + 1) != 0)
+        if (qf_big_cmp(lo, nlo, hi, nlo + 1) != 0)
             return 0;
         more = 1; // the true product lies strictly inside (lo, hi)
     }
-    r->count = qf_limbs_to_decimal(lo, nlo, buf);
+    r->count = qf_big_to_decimal(lo, nlo, buf);
     r->more = more;
     r->x0 = r->count - 1 - k;
     return 1;
@@ -101,16 +95,16 @@ __attribute__((noinline)) static void digits_exact(const uint64_t *j, long s, in
     int n = QF_LIMBS, more = 0;
     long sh = s;
     if (k >= 0) {
-        n = qf_limbs_mul_pow5(w, n, k);
+        n = qf_big_mul_pow5(w, n, k);
         sh = s + k;
     } else {
         k = 0;
     }
     if (sh >= 0)
-        n = qf_limbs_shl(w, n, sh);
+        n = qf_big_shl(w, n, sh);
     else
-        more = qf_limbs_shr(w, n, -sh);
-    long count = qf_limbs_to_decimal(w, n, buf);
+        more = qf_big_shr(w, n, -sh);
+    long count = qf_big_to_decimal(w, n, buf);
     r->x0 = count - 1 - k;
     if (count > want) {
         for (long i = want; i < count && !more; i++)
@@ -148,7 +142,7 @@ void _qtoasc(const qfloat *value, char *text, int ndigs)
     int neg = value->sign != 0;
     uint64_t j[QF_LIMBS];
     significand(value, j);
-    int nz = qf_limbs_trim(j, QF_LIMBS) != 0;
+    int nz = qf_big_trim(j, QF_LIMBS) != 0;
     if (value->exponent >= QFLT_EXP_INFNAN) {
         write_word(text, room, nz ? "nan" : neg ? "-inf" : "inf");
         return;
@@ -159,7 +153,7 @@ void _qtoasc(const qfloat *value, char *text, int ndigs)
     }
     long scale = value->exponent == 0 ? QF_EMIN : (long)value->exponent - QFLT_EXP_BIAS;
     long s = scale - QF_PREC; // v = j * 2^s
-    long bl = qf_limbs_bitlen(j, QF_LIMBS) + s;
+    long bl = qf_big_bitlen(j, QF_LIMBS) + s;
     int64_t x0_est = floor_log10_pow2(bl - 1); // true exponent is this or one more
 
     // Most digits that could fit, with the shortest exponent rounding may give.

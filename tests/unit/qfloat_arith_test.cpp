@@ -2,7 +2,7 @@
 // to nearest, qfloat's exponent range and subnormals) bit for bit, on random
 // operands steered toward the cases where rounding is hard.
 // QF_SEED=<n> in the environment replays a run.
-#include "qf_limbs.h"
+#include "qf_six_limbs.h"
 #include "qf_mpfr.h"
 #include "qf_test_support.h"
 #include "qfloat.h"

@@ -1,12 +1,15 @@
 /*
- * Fast paths shared by the arithmetic operations: word moves between the
- * packed layout and six 64-bit limbs, limb-level multiply and divide steps,
- * and the rounding of a normal in-range result without the general bit loops
- * of qf_round_pack (which still decides every other case).
- * Limbs are most significant first; limb 5 uses only its high half.
+ * The six-limb layer of the arithmetic operations: a significand as six
+ * 64-bit limbs, MOST significant first (as in the packed layout; limb 5
+ * uses only its high half), word moves between the two, limb-level
+ * multiply and divide steps, and the rounding of a normal in-range result
+ * without the general bit loops of qf_round_pack (which still decides every
+ * other case). The big integers of the text conversions (qf_big_*,
+ * qf_bigint.h) are a different layer: variable length, least significant
+ * limb first.
  */
-#ifndef ZELQ_QF_LIMBS_H
-#define ZELQ_QF_LIMBS_H
+#ifndef ZELQ_QF_SIX_LIMBS_H
+#define ZELQ_QF_SIX_LIMBS_H
 
 #include "qf_internal.h"
 
