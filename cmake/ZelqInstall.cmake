@@ -1,10 +1,10 @@
 # Install rules. Elsewhere than Windows: libzelq.so with the libqfloat.so it
 # needs, the header zelq.h, the zelq command, a pkg-config file (zelq.pc) and
 # a CMake package (find_package(zelq) gives zelq::zelq), all relocatable.
-# For Windows: one flat folder to hand out as a zip (zelq.dll, qfloat.dll,
-# zelq.exe, the header, an import library for C hosts, the host examples and
-# a usage text); the target
-# windows_folder builds it.
+# For Windows: the folder that the zip hands out (cmake/ZelqPackage.cmake):
+# win32/ or win64/ with zelq.dll, qfloat.dll, zelq.exe and an import library
+# for C hosts (component "binaries"), and beside them the host examples, the
+# header and the install text (component "hosts").
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -12,30 +12,17 @@ set(_zelq_examples ${PROJECT_SOURCE_DIR}/examples/zelq.bas ${PROJECT_SOURCE_DIR}
                    ${PROJECT_SOURCE_DIR}/examples/phi.c)
 
 if(WIN32)
-  # Everything side by side, as the hosts load zelq.dll (and it loads
-  # qfloat.dll) from one folder.
-  install(TARGETS zelq qfloat RUNTIME DESTINATION . LIBRARY DESTINATION . ARCHIVE EXCLUDE_FROM_ALL)
-  if(TARGET zelq_cli)
-    install(TARGETS zelq_cli RUNTIME DESTINATION .)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(ZELQ_WINDOWS_DIR win32)
+  else()
+    set(ZELQ_WINDOWS_DIR win64)
   endif()
-  if(ZELQ_STDCALL_IMPLIB)
-    # For C hosts: gcc phi.c -I. -L. -lzelq
-    install(FILES ${ZELQ_STDCALL_IMPLIB} DESTINATION .)
-  endif()
-  install(FILES ${PROJECT_SOURCE_DIR}/src/exports/zelq.h ${_zelq_examples}
-                ${PROJECT_SOURCE_DIR}/docs/windows-usage.txt DESTINATION .)
-  set(_zelq_folder zelq-${PROJECT_VERSION}-win32)
-  add_custom_target(windows_folder
-    COMMAND ${CMAKE_COMMAND} -E rm -rf ${CMAKE_BINARY_DIR}/${_zelq_folder}
-    COMMAND ${CMAKE_COMMAND} --install ${CMAKE_BINARY_DIR} --prefix ${CMAKE_BINARY_DIR}/${_zelq_folder}
-    COMMAND ${CMAKE_COMMAND} -E tar cf ${_zelq_folder}.zip --format=zip ${_zelq_folder}
-    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-    COMMENT "Folder ${_zelq_folder} and ${_zelq_folder}.zip"
-    VERBATIM)
-  add_dependencies(windows_folder zelq qfloat)
-  if(TARGET zelq_cli)
-    add_dependencies(windows_folder zelq_cli)
-  endif()
+  install(TARGETS zelq zelq_cli RUNTIME DESTINATION ${ZELQ_WINDOWS_DIR} COMPONENT binaries
+          ARCHIVE DESTINATION ${ZELQ_WINDOWS_DIR} COMPONENT binaries)
+  install(TARGETS qfloat RUNTIME DESTINATION ${ZELQ_WINDOWS_DIR} COMPONENT binaries)
+  install(FILES ${PROJECT_SOURCE_DIR}/src/exports/zelq.h ${_zelq_examples} ${PROJECT_SOURCE_DIR}/LICENSE
+          DESTINATION . COMPONENT hosts)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/windows-install.txt DESTINATION . RENAME INSTALL.txt COMPONENT hosts)
   return()
 endif()
 

@@ -1,23 +1,7 @@
-# Cross build for 32-bit Windows with MinGW-w64 (i686, win32 thread model).
-# Test programs run through Wine; tests/windows starts and stops the Wine
-# server around them.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86)
-
+# Cross build for 32-bit Windows with MinGW-w64 (i686). Programs run through
+# Wine's 32-bit loader (or, where the kernel cannot run 32-bit code, in the
+# emulated machine of tests/windows/guest).
 set(ZELQ_MINGW_TRIPLE i686-w64-mingw32)
-find_program(ZELQ_MINGW_CXX NAMES ${ZELQ_MINGW_TRIPLE}-g++-win32 ${ZELQ_MINGW_TRIPLE}-g++ REQUIRED)
-find_program(ZELQ_MINGW_CC NAMES ${ZELQ_MINGW_TRIPLE}-gcc-win32 ${ZELQ_MINGW_TRIPLE}-gcc REQUIRED)
-set(CMAKE_C_COMPILER ${ZELQ_MINGW_CC})
-set(CMAKE_CXX_COMPILER ${ZELQ_MINGW_CXX})
-set(CMAKE_RC_COMPILER ${ZELQ_MINGW_TRIPLE}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${ZELQ_MINGW_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-find_program(ZELQ_WINE NAMES wine)
-if(ZELQ_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${ZELQ_WINE})
-endif()
+set(CMAKE_SYSTEM_PROCESSOR x86)
+set(ZELQ_WINE_LOADER_NAMES wine)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what the tests need (Debian 12, as root) and runs every test:
 # the native suite, the same suite under ASan+UBSan, the concurrency test
-# under TSan, the Windows DLL under Wine (natively, or in an emulated i386
-# machine where the kernel runs 64-bit code only), and a bounded fuzzing run.
+# under TSan, the 32-bit and 64-bit Windows DLLs under Wine (32-bit natively,
+# or in an emulated i386 machine where the kernel runs 64-bit code only) with
+# the zip of both, and a bounded fuzzing run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -38,10 +39,16 @@ cmake --preset tsan
 cmake --build --preset tsan -j "$jobs"
 run_ctest --preset tsan --no-tests=error
 
-stage "32-bit Windows DLL under Wine"
+stage "32-bit Windows DLLs under Wine"
 cmake --preset mingw
 cmake --build --preset mingw -j "$jobs"
 run_ctest --preset mingw --no-tests=error
+
+stage "64-bit Windows DLLs under Wine, and the zip of both"
+cmake --preset mingw64
+cmake --build --preset mingw64 -j "$jobs"
+cmake --build --preset mingw64 --target windows_folder
+run_ctest --preset mingw64 --no-tests=error
 
 stage "bounded fuzzing"
 cmake --preset fuzz

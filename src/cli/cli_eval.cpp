@@ -57,7 +57,7 @@ int cli_eval_text(const struct cli_options *opt, char *x, char *out, size_t out_
     }
 
     /* A buffer of N characters, or of CLI_BUFFER_CHARS when N is larger: the
-     * entries clamp the capacity to 115, so both ask for the same. */
+     * entries write at most 115 characters, so both ask for the same. */
     char buf[CLI_BUFFER_CHARS + 1];
     long chars = opt->digits < CLI_BUFFER_CHARS ? opt->digits : CLI_BUFFER_CHARS;
     fill_spaces(buf, chars);

@@ -14,7 +14,7 @@ void cli_print_help(FILE *f)
           "\n"
           "Options:\n"
           "  --digits N           give the library an output buffer of N characters; it\n"
-          "                       writes at most min(N, 115) - 1 of them (default 115)\n"
+          "                       writes at most min(N, 115) of them (default 115)\n"
           "  --wide               go through the 16-bit (Excel/VBA) entry with a buffer of\n"
           "                       120 characters\n"
           "  --rough              print the one-term tail estimate phi(X)*|X|/(1+X^2)\n"

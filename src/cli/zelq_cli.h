@@ -17,8 +17,8 @@ enum cli_mode {
     CLI_SERIES_LEN = 3 /* asymptotic-series length for X and a limit */
 };
 
-/* Largest text length the 8-bit entries can use: they clamp the capacity to
- * 115 bytes, so any longer buffer gives the same result. */
+/* Longest text the 8-bit entries write: min(L, 115) characters, so any
+ * longer buffer gives the same result. */
 #define CLI_MAX_CAPACITY 115
 /* Characters the tool puts into the 8-bit output buffer at most; a larger
  * --digits asks the entry for the same clamped capacity. */

@@ -8,9 +8,9 @@
 
 #include <string.h>
 
-/* Writes Zelq(x) with a capacity of min(strlen(y_str), 115) bytes (NUL
- * included), so the text never runs past the caller's L + 1 bytes; unreadable
- * text reads as NaN and is written as such. Returns strlen(y_str) after the
+/* Writes Zelq(x) as a text of at most min(strlen(y_str), 115) characters and
+ * its NUL, so it never runs past the caller's L + 1 bytes; unreadable text
+ * reads as NaN and is written as such. Returns strlen(y_str) after the
  * write. */
 int ZELQ_CALL str_Zelq_str_Maple(char *x_str, char *y_str)
 {

@@ -12,7 +12,8 @@
 #include <string.h>
 
 /* Writes e^((ln(|X| / (1 + X*X)) - (X*X)*0.5) + LnSqrt2Pi) into y_str with a
- * capacity of min(strlen(y_str), 115) bytes and returns the length written.
+ * text of at most min(strlen(y_str), 115) characters and its NUL, and
+ * returns the length written.
  * Each step is one rounded qfloat operation, so the value carries about 104
  * correct digits (fewer for |X| in the hundreds, where e^ amplifies the
  * rounding of the large exponent). X = 0 asks for ln 0 = -infinity and writes

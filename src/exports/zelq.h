@@ -2,19 +2,21 @@
  * zelq: the standard normal distribution function Phi(x) = P(X <= x) to more
  * than 100 significant digits, with numbers passed as decimal text.
  *
- * On 32-bit Windows the entries use the standard-call convention and are
- * exported from zelq.dll under these plain names; elsewhere they are plain C.
+ * zelq.dll (32-bit and 64-bit Windows) exports the entries under these plain
+ * names; libzelq.so exports them as plain C functions.
  */
 #ifndef ZELQ_H
 #define ZELQ_H
 
+/* The entries' calling convention: standard call on Windows (32-bit
+ * Windows has it; 64-bit Windows has one convention and ignores it), plain C
+ * elsewhere. A build may define ZELQ_CALL itself. */
+#ifndef ZELQ_CALL
 #ifdef _WIN32
 #define ZELQ_CALL __stdcall
-#elif defined(__i386__) && defined(ZELQ_STDCALL_ENTRIES)
-/* 32-bit stand-in for the DLL on x86 Linux: the same convention as Windows. */
-#define ZELQ_CALL __attribute__((stdcall))
 #else
 #define ZELQ_CALL
+#endif
 #endif
 
 #if defined(_WIN32)
@@ -33,10 +35,11 @@ extern "C" {
 ZELQ_API int ZELQ_CALL LibMain(void *hDLLInst, unsigned fdwReason, void *lpvReserved);
 
 /* Phi(x) for the 8-bit text x_str, written into y_str. y_str holds on entry a
- * NUL-terminated text of L characters; the result is written with a capacity
- * of min(L, 115) bytes (NUL included), so it always fits the L+1 bytes the
- * caller has (L = 0 leaves y_str empty). Text that does not read as a number
- * gives "nan". Returns the length of the text written. */
+ * NUL-terminated text of L characters; the result is a text of at most
+ * min(L, 115) characters and its NUL, so it always fits the L+1 bytes the
+ * caller has, and y_str handed back unchanged gives the same text again.
+ * Text that does not read as a number gives "nan". Returns the length of the
+ * text written. */
 ZELQ_API int ZELQ_CALL str_Zelq_str_Maple(char *x_str, char *y_str);
 
 /* Phi(x) for the x_Length 16-bit characters at x_VBA, written as whole

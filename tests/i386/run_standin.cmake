@@ -8,7 +8,7 @@ foreach(v QEMU PROGRAM DIR)
     message(FATAL_ERROR "run_standin.cmake: ${v} is not set")
   endif()
 endforeach()
-execute_process(COMMAND ${QEMU} ${PROGRAM} WORKING_DIRECTORY ${DIR} RESULT_VARIABLE rc OUTPUT_VARIABLE out
+execute_process(COMMAND ${QEMU} ${PROGRAM} ${DIR} WORKING_DIRECTORY ${DIR} RESULT_VARIABLE rc OUTPUT_VARIABLE out
                 ERROR_VARIABLE err TIMEOUT 240)
 message("${out}${err}")
 if(NOT rc EQUAL 0)

@@ -298,10 +298,11 @@ static inline int entry_text_matches(const char *text, const entry_ref *ref, int
 }
 
 // Calls an 8-bit text entry with a buffer holding L characters followed by
-// guard bytes, and checks the rule min(L, 115): the text and its NUL stay
-// within the first min(L, 115) bytes, the rest of the caller's L + 1 bytes
-// and the guard bytes are untouched, the return value is the text's length,
-// and the text is the reference value. Texts may be empty only for L < 8.
+// guard bytes, and checks the rule min(L, 115): the text has at most
+// min(L, 115) characters, so it and its NUL stay within the first
+// min(L, 115) + 1 bytes; the rest of the caller's L + 1 bytes and the guard
+// bytes are untouched, the return value is the text's length, and the text
+// is the reference value. Texts may be empty only for L < 8.
 static inline int entry_check_text_buffer(entry_text_fn fn, const entry_ref *ref, int L, char *why,
                                           size_t whylen)
 {
@@ -313,7 +314,7 @@ static inline int entry_check_text_buffer(entry_text_fn fn, const entry_ref *ref
     char x[64];
     snprintf(x, sizeof x, "%s", ref->x);
     int ret = fn(x, buf);
-    int n = L < 115 ? L : 115;
+    int n = (L < 115 ? L : 115) + 1; // capacity in bytes, NUL included
     char ls[16];
     snprintf(ls, sizeof ls, "%d", L);
     for (int j = L + 1; j < L + 1 + GUARD; j++)
@@ -324,10 +325,8 @@ static inline int entry_check_text_buffer(entry_text_fn fn, const entry_ref *ref
         len++;
     if (len > (size_t)L)
         return entry_fail(why, whylen, "x=%s L=%s: no NUL within the buffer", ref->x, ls);
-    if (n > 0 && len + 1 > (size_t)n)
+    if (len + 1 > (size_t)n)
         return entry_fail(why, whylen, "x=%s L=%s: text longer than its capacity", ref->x, ls);
-    if (n == 0 && len != 0)
-        return entry_fail(why, whylen, "x=%s L=%s: text written with capacity 0", ref->x, ls);
     for (int j = n; j < L; j++)
         if (buf[j] != 'x')
             return entry_fail(why, whylen, "x=%s L=%s: byte beyond the capacity changed", ref->x, ls);

@@ -1,5 +1,6 @@
 # Checks the export and import tables of zelq.dll and qfloat.dll as
-# `objdump -p` prints them. Run with -DOBJDUMP=... -DZELQ_DLL=... -DQFLOAT_DLL=...
+# `objdump -p` prints them, the same for the 32-bit and the 64-bit pair.
+# Run with -DOBJDUMP=... -DZELQ_DLL=... -DQFLOAT_DLL=... -DARCH=win32|win64
 set(failures 0)
 macro(fail msg)
   message(SEND_ERROR "${msg}")
@@ -37,9 +38,17 @@ function(import_dlls text out_var)
   set(${out_var} "${names}" PARENT_SCOPE)
 endfunction()
 
+# PE32 (magic 010b) for 32-bit Windows, PE32+ (020b) for 64-bit.
+if(ARCH STREQUAL "win64")
+  set(magic "020b")
+else()
+  set(magic "010b")
+endif()
+
 # --- zelq.dll ----------------------------------------------------------------
 read_tables(${ZELQ_DLL} zelq)
 foreach(pattern
+        "\nMagic[ \t]+${magic}"
         "Time/Date[ \t]+Thu Jan  1 00:00:00 1970"
         "Export Flags[ \t]+0\n"
         "The Export Tables[^\n]*\n\nExport Flags[ \t]+0\nTime/Date stamp[ \t]+0\nMajor/Minor[ \t]+0/0\n"
@@ -69,9 +78,11 @@ endforeach()
 
 # --- qfloat.dll ----------------------------------------------------------------
 read_tables(${QFLOAT_DLL} qf)
-if(NOT qf MATCHES "Name[ \t]+[0-9a-f]+ qfloat.dll\n")
-  fail("qfloat.dll: export name field is not qfloat.dll")
-endif()
+foreach(pattern "\nMagic[ \t]+${magic}" "Time/Date[ \t]+Thu Jan  1 00:00:00 1970" "Name[ \t]+[0-9a-f]+ qfloat.dll\n")
+  if(NOT qf MATCHES "${pattern}")
+    fail("qfloat.dll: no match for '${pattern}'")
+  endif()
+endforeach()
 export_names("${qf}" names)
 set(got)
 foreach(item ${names})
@@ -94,4 +105,4 @@ endif()
 if(failures GREATER 0)
   message(FATAL_ERROR "${failures} table check(s) failed")
 endif()
-message(STATUS "zelq.dll and qfloat.dll tables as required")
+message(STATUS "${ARCH} zelq.dll and qfloat.dll tables as required")

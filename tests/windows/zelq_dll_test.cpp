@@ -1,15 +1,21 @@
-// Loads zelq.dll as a host does (LoadLibrary, GetProcAddress) and checks its
-// export table, the standard-call convention of every export and the
-// behaviour cases shared with the native tests. Runs under Wine from CTest;
-// the exit code is the number of failed checks (capped at 100). The same
-// program also runs as a 32-bit x86 Linux program against an ELF stand-in for
-// the DLL (tests/i386), where export ordinals do not exist.
+// Loads zelq.dll as a host does and checks it: the export table, the
+// calling convention of every export, the behaviour cases shared with the
+// native tests, the version resources and zelq.exe. Runs under Wine from
+// CTest, for 32-bit and 64-bit Windows; the exit code is the number of failed
+// checks (capped at 100). The same program also runs as a 32-bit x86 Linux
+// program against an ELF stand-in for the DLL (tests/i386), where the checks
+// that only a PE module can answer are reported as not applicable.
+//
+//   zelq_dll_test DIR    DIR holds zelq.dll, qfloat.dll and zelq.exe
+//
+// As a host such as Excel, the program lives in another folder than the
+// DLLs and is started from a third, and it loads them by full path.
 #ifdef ZELQ_ELF_STANDIN
 #include "win32_shim.h"
 #else
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
-#define ZELQ_PE_ORDINALS 1
+#define ZELQ_PE 1
 #endif
 
 #include "entry_cases.h"
@@ -31,6 +37,14 @@ static int g_checks, g_failures, g_not_applicable;
         }                                                                                                    \
     } while (0)
 
+// Counts checks that this build cannot make, and says which.
+[[maybe_unused]] static void not_applicable(int n, const char *what)
+{
+    g_not_applicable += n;
+    printf("not applicable here: %d checks of %s\n", n, what);
+}
+
+#if defined(__i386__)
 // Pushes three 32-bit arguments right to left, calls fn and returns how many
 // argument bytes the callee removed (stdcall: as many as it takes, 8 or 12;
 // cdecl: none). A callee of two arguments leaves the third word in place.
@@ -55,6 +69,7 @@ static int removed_bytes(FARPROC fn, const uint32_t *args, int *result)
     *result = r;
     return (int)(after - (before - 12));
 }
+#endif
 
 struct export_entry {
     const char *name;
@@ -67,24 +82,150 @@ static const export_entry exports[] = {
     {"str_Zelq_str_Maple", 8},
 };
 
+#if ZELQ_PE
+// The DLL's full path: DIR\\NAME.
+static void dll_path(char *out, size_t n, const char *dir, const char *name)
+{
+    snprintf(out, n, "%s\\%s", dir, name);
+}
+
+// Loads zelq.dll from DIR the way the host examples do. Windows looks for a
+// DLL's imports by module name (the program's folder, the system folders,
+// the current folder, PATH), never in the importing DLL's own folder: so
+// zelq.dll alone fails to load, with ERROR_MOD_NOT_FOUND, and loads once
+// qfloat.dll from the same folder is already in the process. A later
+// lookup by bare name, as VBA's Declare makes it, finds the loaded module.
+static HMODULE load_as_host(const char *dir)
+{
+    char zelq[1024], qfloat[1024];
+    dll_path(zelq, sizeof zelq, dir, "zelq.dll");
+    dll_path(qfloat, sizeof qfloat, dir, "qfloat.dll");
+    SetLastError(0);
+    HMODULE early = LoadLibraryA(zelq);
+    DWORD error = GetLastError();
+    CHECK(early == NULL && error == ERROR_MOD_NOT_FOUND,
+          "%s loaded without qfloat.dll preloaded (error %lu): is qfloat.dll beside this program or current?", zelq,
+          (unsigned long)error);
+    if (early)
+        FreeLibrary(early);
+    HMODULE q = LoadLibraryA(qfloat);
+    CHECK(q != NULL, "LoadLibrary(%s): error %lu", qfloat, (unsigned long)GetLastError());
+    HMODULE h = LoadLibraryA(zelq);
+    CHECK(h != NULL, "LoadLibrary(%s) after qfloat.dll: error %lu", zelq, (unsigned long)GetLastError());
+    if (!h)
+        return NULL;
+    HMODULE by_name = LoadLibraryA("zelq.dll");
+    CHECK(by_name == h, "LoadLibrary(\"zelq.dll\") does not find the loaded module");
+    if (by_name)
+        FreeLibrary(by_name);
+    return h;
+}
+
+// The version resource: file version = the project's version, product
+// name "zelq", original file name = NAME.
+static void check_version_resource(const char *dir, const char *name)
+{
+    char path[1024];
+    dll_path(path, sizeof path, dir, name);
+    DWORD ignored = 0, size = GetFileVersionInfoSizeA(path, &ignored);
+    CHECK(size > 0 && size < 65536, "%s has no version resource", name);
+    if (size == 0 || size >= 65536)
+        return;
+    static char block[65536];
+    CHECK(GetFileVersionInfoA(path, 0, size, block), "GetFileVersionInfo(%s) failed", name);
+    VS_FIXEDFILEINFO *fixed = NULL;
+    UINT len = 0;
+    CHECK(VerQueryValueA(block, "\\", (void **)&fixed, &len) && fixed, "%s: no fixed file info", name);
+    if (fixed)
+        CHECK(fixed->dwFileVersionMS == ((ZELQ_VERSION_MAJOR << 16) | ZELQ_VERSION_MINOR) &&
+                  fixed->dwFileVersionLS == ((unsigned)ZELQ_VERSION_PATCH << 16),
+              "%s: file version %lx.%lx", name, (unsigned long)fixed->dwFileVersionMS,
+              (unsigned long)fixed->dwFileVersionLS);
+    static const char *const keys[][2] = {{"ProductName", "zelq"}, {"FileVersion", ZELQ_VERSION}};
+    for (const auto &key : keys) {
+        char query[128];
+        snprintf(query, sizeof query, "\\StringFileInfo\\040904B0\\%s", key[0]);
+        char *value = NULL;
+        CHECK(VerQueryValueA(block, query, (void **)&value, &len) && value && strcmp(value, key[1]) == 0,
+              "%s: %s is '%s', want '%s'", name, key[0], value ? value : "(none)", key[1]);
+    }
+    char query[] = "\\StringFileInfo\\040904B0\\OriginalFilename";
+    char *value = NULL;
+    CHECK(VerQueryValueA(block, query, (void **)&value, &len) && value && strcmp(value, name) == 0,
+          "%s: OriginalFilename is '%s'", name, value ? value : "(none)");
+}
+
+// Runs "DIR\\zelq.exe -1.5" as a user checks the installation, and compares
+// its one line with what the 8-bit entry writes into a buffer of the
+// command's default size (115 characters).
+static void check_command(const char *dir, entry_text_fn maple)
+{
+    SECURITY_ATTRIBUTES sa = {sizeof sa, NULL, TRUE};
+    HANDLE rd = NULL, wr = NULL;
+    CHECK(CreatePipe(&rd, &wr, &sa, 0), "CreatePipe failed");
+    SetHandleInformation(rd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = wr;
+    si.hStdError = wr;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION pi = {};
+    char cmd[1100];
+    snprintf(cmd, sizeof cmd, "\"%s\\zelq.exe\" -1.5", dir);
+    BOOL started = CreateProcessA(NULL, cmd, NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi);
+    CHECK(started, "cannot start %s: error %lu", cmd, (unsigned long)GetLastError());
+    CloseHandle(wr);
+    char out[512] = {0};
+    DWORD got = 0, n = 0;
+    while (got < sizeof out - 1 && ReadFile(rd, out + got, (DWORD)(sizeof out - 1 - got), &n, NULL) && n > 0)
+        got += n;
+    CloseHandle(rd);
+    if (!started)
+        return;
+    WaitForSingleObject(pi.hProcess, 60000);
+    DWORD status = 1;
+    GetExitCodeProcess(pi.hProcess, &status);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+
+    char x[] = "-1.5", want[160];
+    memset(want, ' ', 115);
+    want[115] = 0;
+    maple(x, want);
+    strcat(want, "\r\n");
+    CHECK(status == 0 && strcmp(out, want) == 0, "zelq.exe -1.5 (exit %lu) printed '%s', want '%s'",
+          (unsigned long)status, out, want);
+}
+#else
+// The stand-in: DIR/libzelq.so, with the entries' 32-bit convention.
+static HMODULE load_as_host(const char *dir)
+{
+    char path[1024];
+    snprintf(path, sizeof path, "%s/libzelq.so", dir);
+    HMODULE h = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+    if (!h)
+        printf("dlopen(%s): %s\n", path, dlerror());
+    not_applicable(3, "loading by full path beside qfloat.dll");
+    return h;
+}
+#endif
+
 static void check_export_table(HMODULE h, FARPROC fns[5])
 {
     for (int i = 0; i < 5; i++) {
         FARPROC by_name = GetProcAddress(h, exports[i].name);
         CHECK(by_name != NULL, "%s not found by name", exports[i].name);
-#if ZELQ_PE_ORDINALS
+#if ZELQ_PE
         FARPROC by_ordinal = GetProcAddress(h, MAKEINTRESOURCEA(i + 1));
         CHECK(by_name == by_ordinal, "ordinal %d does not resolve to %s", i + 1, exports[i].name);
-#else
-        g_not_applicable++;
 #endif
         fns[i] = by_name;
     }
-#if ZELQ_PE_ORDINALS
+#if ZELQ_PE
     CHECK(GetProcAddress(h, MAKEINTRESOURCEA(6)) == NULL, "ordinal 6 resolves");
 #else
-    g_not_applicable++;
-    printf("not applicable on ELF: %d checks of export ordinals\n", g_not_applicable);
+    not_applicable(6, "export ordinals (ELF has none)");
 #endif
     static const char *const internal[] = {
         "Zelq",
@@ -107,8 +248,14 @@ static void check_export_table(HMODULE h, FARPROC fns[5])
         CHECK(GetProcAddress(h, name) == NULL, "internal name %s is exported", name);
 }
 
+typedef int(ZELQ_CALL *entry_main_fn)(void *hDLLInst, unsigned fdwReason, void *lpvReserved);
+
+// LibMain answers 1 to every reason, and on 32-bit x86 every entry removes
+// its own arguments (standard call): 12, 8, 8, 12 and 8 bytes.
 static void check_calling_convention(FARPROC fns[5])
 {
+    static const unsigned reasons[] = {0, 1, 2, 3, 7};
+#if defined(__i386__)
     char x[] = "-1";
     char y[32];
     memset(y, 'x', 20);
@@ -120,7 +267,6 @@ static void check_calling_convention(FARPROC fns[5])
     wide_y[120] = 0;
     int r;
 
-    static const unsigned reasons[] = {0, 1, 2, 3, 7};
     for (unsigned reason : reasons) {
         uint32_t args[3] = {0x12340000u, reason, 0};
         int removed = removed_bytes(fns[0], args, &r);
@@ -139,6 +285,14 @@ static void check_calling_convention(FARPROC fns[5])
     y[20] = 0;
     CHECK(removed_bytes(fns[4], foo_args, &r) == 8, "str_Zelq_str_Maple does not remove 8 bytes");
     CHECK(r == (int)strlen(y), "str_Zelq_str_Maple through the measured call returned %d", r);
+#else
+    entry_main_fn lib_main = (entry_main_fn)(void *)fns[0];
+    for (unsigned reason : reasons) {
+        int r = lib_main((void *)(uintptr_t)0x12340000u, reason, NULL);
+        CHECK(r == 1, "LibMain(reason %u) returned %d", reason, r);
+    }
+    not_applicable(9, "argument bytes removed (one calling convention on x64)");
+#endif
 }
 
 static void check_text_entry(entry_text_fn fn, const char *what, const entry_ref *cases, size_t ncases,
@@ -165,8 +319,13 @@ static void check_wide_entry(entry_wide_fn fn)
         CHECK(entry_check_wide(fn, &c, 0x3000, why, sizeof why), "str_Zelq_str_Excel, ideographic spaces: %s",
               why);
     }
-    // Lengths whose block cannot exist in a 32-bit process: the empty result.
-    static const unsigned huge[] = {0x7FFFFFF0u, 0x80000000u, 0xFFFFFFFFu};
+    // Lengths whose block (two bytes a character) the entry refuses, and in
+    // a 32-bit process one whose block cannot exist: the empty result.
+#if defined(__i386__)
+    static const unsigned huge[] = {0x7FFFFFF0u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu};
+#else
+    static const unsigned huge[] = {0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu};
+#endif
     for (unsigned n : huge) {
         uint16_t x[2] = {'1', 0};
         uint16_t y[4] = {' ', ' ', ' ', 0};
@@ -185,13 +344,18 @@ static void check_probe(entry_probe_fn fn)
     }
 }
 
-int main()
+int main(int argc, char **argv)
 {
     // Unbuffered, so that a crash still leaves every line printed before it.
     setvbuf(stdout, NULL, _IONBF, 0);
-    HMODULE h = LoadLibraryA("zelq.dll");
+    if (argc != 2) {
+        printf("usage: zelq_dll_test DIR (the folder of zelq.dll and qfloat.dll)\n");
+        return 100;
+    }
+    const char *dir = argv[1];
+    HMODULE h = load_as_host(dir);
     if (!h) {
-        printf("FAIL: LoadLibrary(zelq.dll): error %lu\n", (unsigned long)GetLastError());
+        printf("FAIL: zelq.dll did not load from %s\n", dir);
         return 100;
     }
     FARPROC fns[5] = {};
@@ -215,6 +379,13 @@ int main()
     check_text_entry(rough, "foo", foo_cases, sizeof foo_cases / sizeof foo_cases[0], 0);
     check_wide_entry((entry_wide_fn)(void *)fns[3]);
     check_probe((entry_probe_fn)(void *)fns[1]);
+#if ZELQ_PE
+    check_version_resource(dir, "zelq.dll");
+    check_version_resource(dir, "qfloat.dll");
+    check_command(dir, maple);
+#else
+    not_applicable(2 * 6 + 2, "version resources and zelq.exe");
+#endif
 
     CHECK(FreeLibrary(h), "FreeLibrary failed");
     printf("%d checks, %d failed, %d not applicable\n", g_checks, g_failures, g_not_applicable);

@@ -1,23 +1,26 @@
 #!/usr/bin/env bash
-# Runs 32-bit Windows programs under Wine inside the emulated machine that
-# make-guest.sh built, and exits with the status of the last one (or 1 if
-# the machine never reported one: crash, hang, or a guest that failed).
+# Runs a 32-bit Windows program under Wine inside the emulated machine that
+# make-guest.sh built, as wine_fixture.sh runs it natively, and exits with
+# its status (or 1 if the machine never reported one: crash, hang, or a
+# guest that failed).
 #
-#   run-in-guest.sh GUEST_DIR PROGRAM_DIR PROGRAM...
+#   run-in-guest.sh GUEST_DIR PROGRAM DLL_DIR
 #
-# Every .exe and .dll of PROGRAM_DIR goes into the guest's /zelq, where the
-# programs run, so LoadLibrary finds the DLLs beside them.
+# In the guest the program lies in /zelq/host, the .exe and .dll files of
+# DLL_DIR in /zelq/dlls, the current folder is /zelq, and the program gets
+# Z:/zelq/dlls as its one argument.
 set -euo pipefail
-guest=${1:?usage: run-in-guest.sh GUEST_DIR PROGRAM_DIR PROGRAM...}
-programs=${2:?usage: run-in-guest.sh GUEST_DIR PROGRAM_DIR PROGRAM...}
-shift 2
-[ $# -gt 0 ] || { echo "run-in-guest: no program named" >&2; exit 2; }
+usage="usage: run-in-guest.sh GUEST_DIR PROGRAM DLL_DIR"
+guest=${1:?$usage}
+program=${2:?$usage}
+dlls=${3:?$usage}
 time_limit=${ZELQ_GUEST_TIMEOUT:-840}
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-mkdir "$work/zelq"
-cp "$programs"/*.exe "$programs"/*.dll "$work/zelq/"
+mkdir -p "$work/zelq/host" "$work/zelq/dlls"
+cp "$program" "$work/zelq/host/"
+cp "$dlls"/*.exe "$dlls"/*.dll "$work/zelq/dlls/"
 (cd "$work" && find zelq | cpio -o -H newc --quiet) >"$work/programs.cpio"
 cat "$guest/rootfs.cpio.zst" "$work/programs.cpio" >"$work/initrd"
 
@@ -28,7 +31,8 @@ status=0
 timeout "$time_limit" qemu-system-i386 -cpu max,-smap,-smep -m 2048 -smp 1 \
   -display none -monitor none -serial "file:$work/console" -no-reboot \
   -kernel "$guest/vmlinuz" -initrd "$work/initrd" \
-  -append "console=ttyS0 quiet loglevel=1 panic=-1 -- $*" </dev/null || status=$?
+  -append "console=ttyS0 quiet loglevel=1 panic=-1 -- host/$(basename "$program") Z:/zelq/dlls" </dev/null ||
+  status=$?
 tr -d '\r' <"$work/console" >"$work/lines"
 # The console from the guest's first message on, without the firmware's.
 # Kernel messages (timestamped) are left out too.
