@@ -51,9 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (has_wide && !has_nul) {
         FUZZ_CHECK(!std::strcmp(text, "nan"), "argument with a unit above 0x7F gave \"%s\"", text);
     } else if (!has_wide) {
-        // The same argument through the 8-bit entry, 115-digit capacity. The
-        // 120-unit text has >= 107 digits, so it reads back to the very value
-        // and writes the same 115-byte text.
+        // The same argument through the 8-bit entry, at most 115 characters.
+        // The 120-unit text has >= 107 digits, so it reads back to the very
+        // value and writes the same 115-character text.
         char *narrow = (char *)std::malloc(n + 1);
         for (size_t i = 0; i < n; i++)
             narrow[i] = (char)x[2 * i];
@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         char *y = fuzz_call_text_entry(str_Zelq_str_Maple, narrow, 115);
         qfloat v;
         _asctoq(text, &v);
-        char again[115];
+        char again[116];
         _qtoasc(&v, again, (int)sizeof again);
         FUZZ_CHECK(!std::strcmp(again, y), "16-bit entry gave \"%s\", 8-bit entry \"%s\"", text, y);
         std::free(y);

@@ -41,17 +41,22 @@ inline char *fuzz_spaces(size_t L)
 }
 
 // Calls entry(x, y) with L spaces in y; returns y (caller frees) after the
-// buffer-rule checks. The capacity asked of the writer is min(L, 115).
+// buffer-rule checks: a text of at most min(L, 115) characters, and a buffer
+// handed back unchanged gives the same text again.
 inline char *fuzz_call_text_entry(fuzz_text_entry entry, char *x, size_t L)
 {
     char *y = fuzz_spaces(L);
     int r = entry(x, y);
-    size_t cap = L < 115 ? L : 115;
+    size_t most = L < 115 ? L : 115;
     size_t len = std::strlen(y);
     FUZZ_CHECK(r >= 0 && (size_t)r == len, "returned %d for a text of %zu characters", r, len);
-    FUZZ_CHECK(len + 1 <= (cap ? cap : 1), "text of %zu characters for capacity %zu", len, cap);
+    FUZZ_CHECK(len <= most, "text of %zu characters where at most %zu fit", len, most);
     for (size_t i = len + 1; i < L; i++)
         FUZZ_CHECK(y[i] == ' ', "byte %zu past the NUL changed (L = %zu, text \"%s\")", i, L, y);
+    char *again = (char *)std::malloc(len + 1);
+    std::memcpy(again, y, len + 1);
+    FUZZ_CHECK(entry(x, again) == r && std::strcmp(again, y) == 0, "handed back, \"%s\" became \"%s\"", y, again);
+    std::free(again);
     int digits = 0;
     FUZZ_CHECK(fuzz_is_written_form(y, &digits), "bad written form \"%.200s\"", y);
     return y;
