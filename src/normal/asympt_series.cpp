@@ -3,18 +3,27 @@
 #include "normal_constants.h"
 #include "qf_value_ops.h"
 
-/* Terms a_1 = -1/x^2, a_m = -a_(m-1) (2m - 1)/x^2, each rounded as
- * ((-a) * (2M - 1)) * xi; the sum stops when a term leaves it exactly
- * unchanged or the counter passes max_iter. Returns that counter. */
-extern "C" int32_t asymptSeries_count(qfloat x, int32_t max_iter, qfloat *sum)
+/* -(2m - 1) as a qfloat, exactly: one int load while 2m - 1 fits an int,
+ * else the exact difference (1 - m) - m (only a limit beyond 2^30 with a sum
+ * that never settles, as for x = 0 or a NaN, counts that far). */
+static inline qfloat minus_odd(int32_t m)
 {
-    qfloat xi = q_div(qf_one, q_mul(x, x));
+    if (m <= (1 << 30))
+        return q_from_int(1 - 2 * m);
+    return q_sub(q_from_int(1 - m), q_from_int(m));
+}
+
+/* Terms a_1 = -xi, a_m = -a_(m-1) (2m - 1) xi with xi = 1/x^2, each rounded
+ * as ((-a) * (2M - 1)) * xi. (-a) * (2M - 1) is formed as a * (-(2M - 1)):
+ * the same product, and rounding to nearest is symmetric in the sign, so
+ * the bits are the same; -(2M - 1) is an exact integer. */
+extern "C" int32_t asymptSeries_count_xi(qfloat xi, int32_t max_iter, qfloat *sum)
+{
     qfloat a = q_neg(xi);
     qfloat s = a;
     int32_t m = 2;
     while (m <= max_iter) {
-        qfloat M = q_from_long(m);
-        a = q_mul(q_mul(q_neg(a), q_sub(q_mul(qf_two, M), qf_one)), xi);
+        a = q_mul(q_mul(a, minus_odd(m)), xi);
         qfloat t = q_add(s, a);
         if (q_eq(t, s))
             break;
@@ -23,6 +32,13 @@ extern "C" int32_t asymptSeries_count(qfloat x, int32_t max_iter, qfloat *sum)
     }
     *sum = s;
     return m;
+}
+
+/* The sum stops when a term leaves it exactly unchanged or the counter
+ * passes max_iter. Returns that counter. */
+extern "C" int32_t asymptSeries_count(qfloat x, int32_t max_iter, qfloat *sum)
+{
+    return asymptSeries_count_xi(q_div(qf_one, q_mul(x, x)), max_iter, sum);
 }
 
 /* -1/x^2 + 3/x^4 - 15/x^6 + ... summed by asymptSeries_count; the

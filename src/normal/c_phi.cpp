@@ -1,8 +1,11 @@
 // 1 - Phi(|x|) from the Mills ratio at the integer above |x|, moved down to
 // |x| by its Taylor series.
+#include "mills_taylor_tables.h"
 #include "normal.h"
 #include "normal_constants.h"
 #include "qf_value_ops.h"
+
+static_assert(MILLS_TAYLOR_STARTS == MILLS_RATIO_ENTRIES, "one coefficient table per Mills ratio entry");
 
 /*
  * The Mills ratio R(u) = (1 - Phi(u))/phi(u) satisfies R'(u) = u R(u) - 1, so
@@ -13,6 +16,13 @@
  * is summed in pairs until a pair leaves the sum unchanged, then
  * 1 - Phi(|x|) = R(|x|) phi(|x|), with phi taken as one exponential.
  * Relative error about 1e-103 for 0 < |x| <= 25.
+ *
+ * The coefficients are rounded in a fixed order that involves z only:
+ * b = (z * a) - 1, and per pass a = (a + (z * b)) / i, b = (b + (z * a)) /
+ * (i + 1). mills_taylor_tables.h holds exactly those roundings for every z,
+ * as many passes as any |x| of that z can use, so a pass is left with its
+ * h-dependent steps. A pass beyond the table (only for |x| > 25 or a NaN,
+ * which no caller passes) forms its pair from the previous one as above.
  */
 extern "C" qfloat cPhi(qfloat x)
 {
@@ -34,23 +44,33 @@ extern "C" qfloat cPhi(qfloat x)
         j = MILLS_RATIO_ENTRIES - 1;
     if (j < 1)
         j = 1;
-    qfloat z = q_mul(qf_one, q_from_int(j)); /* grid step 1 times j, exact */
+    qfloat z = q_from_int(j); /* the grid step 1 times j: exactly j */
     qfloat h = q_sub(x, z);
 
-    qfloat a = v[j];
-    qfloat b = q_sub(q_mul(z, a), qf_one);
+    const qfloat *a = &v[j];              /* r_0 = R(z) */
+    const qfloat *b = &MillsTaylor_b0[j]; /* r_1 = (z * a) - 1 */
     qfloat pwr = qf_one;
-    qfloat sum = q_add(a, q_mul(h, b));
+    qfloat sum = q_add(*a, q_mul(h, *b));
 
-    /* Each pass adds h^i (r_i + r_(i+1) h); at most 99 passes, i = 2..198. */
-    for (int32_t i = 2; i < 200; i += 2) {
-        qfloat I0 = q_from_long(i);
-        qfloat I1 = q_add(I0, qf_one);
-        a = q_div(q_add(a, q_mul(z, b)), I0);
-        b = q_div(q_add(b, q_mul(z, a)), I1);
+    const mills_taylor_pair *pairs = &MillsTaylor_pairs[MillsTaylor_first[j]];
+    int32_t tabulated = MillsTaylor_passes[j];
+    qfloat next_a, next_b; /* a pair formed here, past the table */
+
+    /* Pass k adds h^i (r_i + r_(i+1) h), i = 2k; at most 99 passes, i = 2..198. */
+    for (int32_t k = 1; k < 100; k++) {
+        int32_t i = 2 * k;
+        if (k <= tabulated) {
+            a = &pairs[k - 1].a; /* (a + (z * b)) / i */
+            b = &pairs[k - 1].b; /* (b + (z * a)) / (i + 1) */
+        } else {
+            next_a = q_div(q_add(*a, q_mul(z, *b)), q_from_long(i));
+            next_b = q_div(q_add(*b, q_mul(z, next_a)), q_from_long(i + 1)); /* i + 1 exact */
+            a = &next_a;
+            b = &next_b;
+        }
         pwr = q_mul(q_mul(pwr, h), h);
         qfloat t = sum;
-        sum = q_add(sum, q_mul(pwr, q_add(a, q_mul(h, b))));
+        sum = q_add(sum, q_mul(pwr, q_add(*a, q_mul(h, *b))));
         if (q_eq(sum, t))
             break;
     }

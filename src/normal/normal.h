@@ -41,6 +41,10 @@ qfloat asymptSeries(qfloat x, int32_t max_iter);
  * max_iter + 1 when the limit ended it, 2 when max_iter < 2). */
 int32_t asymptSeries_count(qfloat x, int32_t max_iter, qfloat *sum);
 
+/* asymptSeries_count on xi = 1/x^2 (as rounded) in place of x, for a caller
+ * that has x*x at hand. */
+int32_t asymptSeries_count_xi(qfloat xi, int32_t max_iter, qfloat *sum);
+
 /* Phi(x) for x < 0 (meant for -213.1 <= x < -25) as phi(x)/|x| times
  * 1 + asymptSeries(x); relative error about 1e-103 at -25 growing to a few
  * 1e-102 at -213.1. */
@@ -49,6 +53,9 @@ qfloat asymptotic_Zelq(qfloat x);
 /* The term limit asymptotic_Zelq gives its series: x^2/2 through single
  * precision, truncated, at most 400. */
 int32_t asymptotic_Zelq_limit(qfloat x);
+
+/* The same limit from x^2/2 (as rounded) in place of x. */
+int32_t asymptotic_Zelq_limit_half_square(qfloat x_squared_over_2);
 
 /* One-term estimate of Phi(X): t = phi(X)*|X|/(1+X^2), formed in log space;
  * t for X < 0, 1 - t for X > 0, 0 at X = 0. t is exactly 0 where its log
