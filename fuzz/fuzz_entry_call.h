@@ -55,7 +55,8 @@ inline char *fuzz_call_text_entry(fuzz_text_entry entry, char *x, size_t L)
         FUZZ_CHECK(y[i] == ' ', "byte %zu past the NUL changed (L = %zu, text \"%s\")", i, L, y);
     char *again = (char *)std::malloc(len + 1);
     std::memcpy(again, y, len + 1);
-    FUZZ_CHECK(entry(x, again) == r && std::strcmp(again, y) == 0, "handed back, \"%s\" became \"%s\"", y, again);
+    FUZZ_CHECK(entry(x, again) == r && std::strcmp(again, y) == 0, "handed back, \"%s\" became \"%s\"", y,
+               again);
     std::free(again);
     int digits = 0;
     FUZZ_CHECK(fuzz_is_written_form(y, &digits), "bad written form \"%.200s\"", y);

@@ -10,10 +10,6 @@
 #include <stdint.h>
 #include <stdlib.h>
 
-/* The value that text outside 7-bit ASCII reads as: a character such as
- * U+0131 must not pass for the digit its low byte happens to spell. */
-static const qfloat qf_nan = {0, QFLT_EXP_INFNAN, {0, 0xC0000000u, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}};
-
 /* Writes the empty text: a 16-bit NUL at character 0. */
 static int excel_empty_result(char *deliverToVBA)
 {
@@ -53,10 +49,14 @@ int ZELQ_CALL str_Zelq_str_Excel(char *x_VBA, char *deliverToVBA, unsigned x_Len
         x_ascii[i] = (char)low;
     }
     x_ascii[iLast - 1] = 0;
+    /* Text with a character outside 7-bit ASCII is unreadable: a character
+     * such as U+0131 must not pass for the digit its low byte spells. The
+     * number layer reads unreadable (here: empty) text as NaN. */
+    if (outside_ascii)
+        x_ascii[0] = 0;
 
-    qfloat x_qfloat = qf_nan;
-    if (!outside_ascii)
-        _asctoq(x_ascii, &x_qfloat);
+    qfloat x_qfloat;
+    _asctoq(x_ascii, &x_qfloat);
     qfloat result = Zelq(x_qfloat);
     free(x_ascii);
 

@@ -63,6 +63,15 @@ int32_t asymptotic_Zelq_limit_half_square(qfloat x_squared_over_2);
  * tail about -2/X^4 (it is always too small). */
 qfloat rough_asymptotic_Zelq(qfloat X);
 
+/* ln(phi(X)*|X|/(1+X^2)): (ln(|X|/(1+X*X)) - (X*X)*0.5) + LnSqrt2Pi, the
+ * log-space tail term of rough_asymptotic_Zelq and of the foo entry; -inf at
+ * X = 0. */
+qfloat rough_tail_log(qfloat X);
+
+/* phi(X)*|X|/(1+X^2) = e^rough_tail_log(X) with no cut and no complement
+ * (the foo entry's value): 0 at X = 0, subnormal or 0 far out. */
+qfloat rough_tail_term(qfloat X);
+
 #ifdef __cplusplus
 }
 #endif

@@ -12,12 +12,7 @@ extern "C" qfloat rough_asymptotic_Zelq(qfloat X)
     if (q_eq(X, qf_zero))
         return qf_zero; /* no logarithm of 0 */
 
-    qfloat X_squared = q_mul(X, X); /* once for both uses */
-    qfloat d = q_add(qf_one, X_squared);
-    qfloat a = q_lt(X, qf_zero) ? q_div(q_neg(X), d) : q_div(X, d); /* |X|/(1+X^2) */
-    qfloat ln_a = q_log(a);
-    qfloat h = q_mul(X_squared, qf_half);
-    qfloat pdfN_X = q_add(q_sub(ln_a, h), LnSqrt2Pi);
+    qfloat pdfN_X = rough_tail_log(X);
 
     qfloat t;
     if (__op_less_pqfloat_int(&pdfN_X, QFLT_MIN_EXP))

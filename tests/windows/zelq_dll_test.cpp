@@ -104,8 +104,8 @@ static HMODULE load_as_host(const char *dir)
     HMODULE early = LoadLibraryA(zelq);
     DWORD error = GetLastError();
     CHECK(early == NULL && error == ERROR_MOD_NOT_FOUND,
-          "%s loaded without qfloat.dll preloaded (error %lu): is qfloat.dll beside this program or current?", zelq,
-          (unsigned long)error);
+          "%s loaded without qfloat.dll preloaded (error %lu): is qfloat.dll beside this program or current?",
+          zelq, (unsigned long)error);
     if (early)
         FreeLibrary(early);
     HMODULE q = LoadLibraryA(qfloat);
@@ -234,6 +234,7 @@ static void check_export_table(HMODULE h, FARPROC fns[5])
         "asymptSeries_count",
         "asymptotic_Zelq",
         "rough_asymptotic_Zelq",
+        "rough_tail_term",
         "asymptotic_Zelq_limit",
         "DllMain",
         "LibMain@12",
