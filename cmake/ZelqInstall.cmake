@@ -1,6 +1,7 @@
 # Install rules. Elsewhere than Windows: libzelq.so with the libqfloat.so it
-# needs, the header zelq.h, the zelq command, a pkg-config file (zelq.pc) and
-# a CMake package (find_package(zelq) gives zelq::zelq), all relocatable.
+# needs, the header zelq.h, the zelq command and its manual page, a
+# pkg-config file (zelq.pc) and a CMake package (find_package(zelq) gives
+# zelq::zelq), all relocatable.
 # For Windows: the folder that the zip hands out (cmake/ZelqPackage.cmake):
 # win32/ or win64/ with zelq.dll, qfloat.dll, zelq.exe and an import library
 # for C hosts (component "binaries"), and beside them the host examples, the
@@ -37,6 +38,8 @@ if(TARGET zelq_cli)
   install(TARGETS zelq_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 install(FILES ${_zelq_examples} DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/docs/zelq.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # CMake package: the configured template still names the library files
 # through generator expressions, resolved at generation time.

@@ -1,4 +1,7 @@
 # Packages made by CPack.
+# Elsewhere: a Debian package, zelq_VERSION_ARCH.deb, of what the install rules
+# install (library, header, pkg-config file, CMake package, command, manual
+# page, examples), under /usr: cpack -G DEB in the build tree.
 # Windows: one zip, zelq-VERSION-windows.zip, holding win64/ and win32/ (the
 # binaries of this build and of the other architecture's build tree,
 # ZELQ_OTHER_WINDOWS_BUILD) beside the host examples and the install text.
@@ -33,3 +36,19 @@ if(WIN32)
   add_dependencies(windows_folder zelq qfloat zelq_cli)
   return()
 endif()
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME zelq)
+set(CPACK_PACKAGE_VENDOR "zelq")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Standard normal distribution function Phi(x) to more than 100 digits")
+set(CPACK_PACKAGE_DESCRIPTION "zelq evaluates Phi(x) = P(N(0,1) <= x) on a 352-bit binary floating-point type,
+with numbers passed as decimal text: the library libzelq.so with its header,
+pkg-config file and CMake package, and the zelq command.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The zelq developers <zelq@localhost>")
+set(CPACK_DEBIAN_PACKAGE_SECTION math)
+# From dpkg-shlibdeps over the three binaries: they need nothing but glibc.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34)")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+include(CPack)
