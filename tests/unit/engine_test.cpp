@@ -305,9 +305,7 @@ qfloat next_toward(const qfloat &q, int up)
 
 unsigned long test_seed()
 {
-    const char *s = std::getenv("ZELQ_TEST_SEED");
-    unsigned long seed = s ? std::strtoul(s, nullptr, 0) : 20261207ul;
-    std::printf("seed %lu (set ZELQ_TEST_SEED to change)\n", seed);
+    static const unsigned long seed = (unsigned long)zelq_test_seed("engine_test");
     return seed;
 }
 

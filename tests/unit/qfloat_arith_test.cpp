@@ -24,7 +24,7 @@ const int32_t EMIN = QF_EMIN, EMAX = QF_EMAX;
 
 uint64_t test_seed()
 {
-    static const uint64_t seed = qf_test_seed("QF_SEED", "qfloat_arith_test");
+    static const uint64_t seed = zelq_test_seed("qfloat_arith_test");
     return seed;
 }
 

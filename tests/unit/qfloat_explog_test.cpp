@@ -25,7 +25,7 @@ namespace
 
 uint64_t seed_value()
 {
-    static const uint64_t seed = qf_test_seed("QF_SEED", "qfloat_explog_test");
+    static const uint64_t seed = zelq_test_seed("qfloat_explog_test");
     return seed;
 }
 

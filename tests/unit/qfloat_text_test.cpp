@@ -23,7 +23,7 @@ namespace
 
 uint64_t test_seed()
 {
-    static const uint64_t seed = qf_test_seed("QF_TEXT_SEED", "qfloat_text_test");
+    static const uint64_t seed = zelq_test_seed("qfloat_text_test");
     return seed;
 }
 
