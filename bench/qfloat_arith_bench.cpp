@@ -85,8 +85,11 @@ struct Pairs {
     }
 };
 
+using QOp = void (*)(qfloat *, const qfloat *, const qfloat *);
+using MOp = int (*)(mpfr_ptr, mpfr_srcptr, mpfr_srcptr, mpfr_rnd_t);
+
 // Both sides call through a function pointer, so the call cost is alike.
-void BM_qfloat(benchmark::State &state, void (*op)(qfloat *, const qfloat *, const qfloat *), Shape shape)
+void BM_qfloat(benchmark::State &state, QOp op, Shape shape)
 {
     Pairs p(shape, 42);
     qfloat out;
@@ -98,7 +101,7 @@ void BM_qfloat(benchmark::State &state, void (*op)(qfloat *, const qfloat *, con
     }
 }
 
-void BM_mpfr(benchmark::State &state, int (*op)(mpfr_ptr, mpfr_srcptr, mpfr_srcptr, mpfr_rnd_t), Shape shape)
+void BM_mpfr(benchmark::State &state, MOp op, Shape shape)
 {
     Pairs p(shape, 42);
     mpfr_t out;
@@ -111,9 +114,6 @@ void BM_mpfr(benchmark::State &state, int (*op)(mpfr_ptr, mpfr_srcptr, mpfr_srcp
     }
     mpfr_clear(out);
 }
-
-using QOp = void (*)(qfloat *, const qfloat *, const qfloat *);
-using MOp = int (*)(mpfr_ptr, mpfr_srcptr, mpfr_srcptr, mpfr_rnd_t);
 
 const struct Op {
     const char *name;
@@ -168,8 +168,7 @@ int main(int argc, char **argv)
     }
     RatioReporter rep;
     benchmark::RunSpecifiedBenchmarks(&rep);
-    std::printf("\nOne operation at 352 bits, CPU nanoseconds (%d-bit build); qfloat/MPFR below 1: qfloat is "
-                "faster\n",
+    std::printf("\nOne operation at 352 bits, CPU ns (%d-bit build); qfloat/MPFR below 1: qfloat is faster\n",
                 (int)(8 * sizeof(void *)));
     print_ratio_table(rep, {"qfloat", "MPFR"}, rows, "ns", 1);
     benchmark::Shutdown();

@@ -226,9 +226,8 @@ int main(int argc, char **argv)
     rows.push_back({"log_retry", {"qfloat/log_retry"}});
     RatioReporter rep;
     benchmark::RunSpecifiedBenchmarks(&rep);
-    std::printf(
-        "\nexp and log at 352 bits, CPU nanoseconds (%d-bit build); qfloat/MPFR below 1: qfloat is faster\n",
-        (int)(8 * sizeof(void *)));
+    std::printf("\nexp and log at 352 bits, CPU ns (%d-bit build); qfloat/MPFR below 1: qfloat is faster\n",
+                (int)(8 * sizeof(void *)));
     print_ratio_table(rep, {"qfloat", "MPFR"}, rows, "ns", 1);
     benchmark::Shutdown();
     return 0;

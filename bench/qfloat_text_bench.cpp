@@ -117,7 +117,7 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     RatioReporter rep;
     benchmark::RunSpecifiedBenchmarks(&rep);
-    std::printf("\nText conversions, CPU nanoseconds (%d-bit build); qfloat/MPFR below 1: qfloat is faster\n",
+    std::printf("\nText conversions, CPU ns (%d-bit build); qfloat/MPFR below 1: qfloat is faster\n",
                 (int)(8 * sizeof(void *)));
     print_ratio_table(rep, {"qfloat", "MPFR"},
                       {{"read 110 digits", {"read_qfloat", "read_mpfr"}},

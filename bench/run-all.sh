@@ -38,7 +38,7 @@ for p in $progs; do
   "$bin/$p" --benchmark_repetitions="$reps" --benchmark_report_aggregates_only=true \
     --benchmark_out="$out/$p.json" --benchmark_out_format=json >"$out/$p.txt" 2>"$out/$p.err"
   # The ratio table starts at its title line.
-  sed -n '/CPU \(micro\|nano\)seconds/,$p' "$out/$p.txt"
+  sed -n '/CPU \(microseconds\|ns\)/,$p' "$out/$p.txt"
   echo
 done
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)" >>"$out/info.txt"
