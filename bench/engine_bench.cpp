@@ -1,18 +1,19 @@
 // Zelq against Phi from MPFR (mpfr_erfc) and from Arb (arb_hypgeom_erfc) at
 // 352 + 32 bits, each including the moves of x and of the result between
-// qfloat and the peer's type. Prints a table of the times and their ratios.
-#include "qf_mpfr.h" // exact qfloat <-> MPFR moves
+// qfloat and the peer's type. Prints a table of the times and their ratios;
+// with --counts, dumps callgrind counts per call instead (callgrind-counts.sh).
+#include "bench_counts.h"
 #include "normal.h"
+#include "qf_mpfr.h" // exact qfloat <-> MPFR moves
 #include "qfloat.h"
+#include "ratio_table.h"
 
 #include <arb.h>
 #include <arb_hypgeom.h>
 #include <benchmark/benchmark.h>
 #include <mpfr.h>
 
-#include <cmath>
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -105,20 +106,6 @@ void bench_arb(benchmark::State &state, const char *text)
     flint_cleanup();
 }
 
-// Keeps each run's time so the ratios can be printed after the console table.
-class RatioReporter : public benchmark::ConsoleReporter
-{
-  public:
-    std::map<std::string, double> ns;
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &r : runs)
-            if (r.run_type == Run::RT_Iteration)
-                ns[r.benchmark_name()] = r.GetAdjustedCPUTime(); // the machine is shared: CPU time
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 // The three results agree: the peers compute the same Phi.
 void check_agreement()
 {
@@ -153,30 +140,60 @@ void check_agreement()
     mpfr_clears(t, r, rsqrt2, m, a, b, (mpfr_ptr)0);
 }
 
+// Callgrind counts per call of the three at every point of the grid.
+void count_all()
+{
+    mpfr_t t, r, rsqrt2, m;
+    mpfr_inits2(kPeerPrec, t, r, rsqrt2, m, (mpfr_ptr)0);
+    mpfr_sqrt_ui(rsqrt2, 2, MPFR_RNDN);
+    mpfr_ui_div(rsqrt2, 1, rsqrt2, MPFR_RNDN);
+    arb_t at, ar, as;
+    arb_init(at);
+    arb_init(ar);
+    arb_init(as);
+    arb_set_ui(as, 2);
+    arb_rsqrt(as, as, kPeerPrec);
+    for (const char *text : kPoints) {
+        qfloat x = read(text), y;
+        count_calls("phi", "Zelq", text, 4, [&](int) {
+            benchmark::DoNotOptimize(x);
+            y = Zelq(x);
+            benchmark::DoNotOptimize(y);
+        });
+        count_calls("phi", "Arb", text, 4, [&](int) { arb_phi(&y, &x, m, at, ar, as); });
+        count_calls("phi", "MPFR", text, 2, [&](int) { mpfr_phi(&y, &x, t, r, rsqrt2); });
+    }
+    arb_clear(at);
+    arb_clear(ar);
+    arb_clear(as);
+    mpfr_clears(t, r, rsqrt2, m, (mpfr_ptr)0);
+    flint_cleanup();
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    if (counts_mode(argc, argv)) {
+        count_all();
+        return 0;
+    }
     benchmark::Initialize(&argc, argv);
     check_agreement();
+    std::vector<RatioRow> rows;
     for (const char *p : kPoints) {
-        benchmark::RegisterBenchmark((std::string("Zelq/") + p).c_str(), bench_zelq, p)
-            ->Unit(benchmark::kMicrosecond);
-        benchmark::RegisterBenchmark((std::string("MPFR_erfc/") + p).c_str(), bench_mpfr, p)
-            ->Unit(benchmark::kMicrosecond);
-        benchmark::RegisterBenchmark((std::string("Arb_erfc/") + p).c_str(), bench_arb, p)
-            ->Unit(benchmark::kMicrosecond);
+        std::string z = std::string("Zelq/") + p, m = std::string("MPFR_erfc/") + p,
+                    a = std::string("Arb_erfc/") + p;
+        benchmark::RegisterBenchmark(z.c_str(), bench_zelq, p)->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(m.c_str(), bench_mpfr, p)->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(a.c_str(), bench_arb, p)->Unit(benchmark::kMicrosecond);
+        rows.push_back({std::string("x = ") + p, {z, m, a}});
     }
     RatioReporter rep;
     benchmark::RunSpecifiedBenchmarks(&rep);
-    std::printf("\n%-9s %12s %12s %12s %10s %10s\n", "x", "Zelq cpu us", "MPFR cpu us", "Arb cpu us",
-                "MPFR/Zelq", "Arb/Zelq");
-    for (const char *p : kPoints) {
-        double z = rep.ns[std::string("Zelq/") + p], m = rep.ns[std::string("MPFR_erfc/") + p],
-               a = rep.ns[std::string("Arb_erfc/") + p];
-        if (z > 0)
-            std::printf("%-9s %12.2f %12.2f %12.2f %10.2f %10.2f\n", p, z, m, a, m / z, a / z);
-    }
+    std::printf("\nPhi(x), CPU microseconds per call (%d-bit build); Zelq/peer below 1: Zelq is faster\n",
+                (int)(8 * sizeof(void *)));
+    print_ratio_table(rep, {"Zelq", "MPFR", "Arb"}, rows, "us", 1e3);
     benchmark::Shutdown();
     return 0;
 }

@@ -1,12 +1,17 @@
 // + - x / beside mpfr_add/sub/mul/div at 352 bits on the same operands:
 // full-width random significands, and the engine's small-integer operands
-// (2, 25, 199, 400) held in a qfloat / a 352-bit mpfr_t.
+// (2, 25, 199, 400) held in a qfloat / a 352-bit mpfr_t. Prints the ratio
+// table qfloat ÷ MPFR; with --counts, dumps callgrind counts per operation
+// over the whole operand pool instead (callgrind-counts.sh).
+#include "bench_counts.h"
 #include "qfloat.h"
+#include "ratio_table.h"
 
 #include <benchmark/benchmark.h>
 #include <mpfr.h>
 
 #include <random>
+#include <string>
 #include <vector>
 
 namespace
@@ -80,8 +85,11 @@ struct Pairs {
     }
 };
 
+using QOp = void (*)(qfloat *, const qfloat *, const qfloat *);
+using MOp = int (*)(mpfr_ptr, mpfr_srcptr, mpfr_srcptr, mpfr_rnd_t);
+
 // Both sides call through a function pointer, so the call cost is alike.
-void BM_qfloat(benchmark::State &state, void (*op)(qfloat *, const qfloat *, const qfloat *), Shape shape)
+void BM_qfloat(benchmark::State &state, QOp op, Shape shape)
 {
     Pairs p(shape, 42);
     qfloat out;
@@ -93,7 +101,7 @@ void BM_qfloat(benchmark::State &state, void (*op)(qfloat *, const qfloat *, con
     }
 }
 
-void BM_mpfr(benchmark::State &state, int (*op)(mpfr_ptr, mpfr_srcptr, mpfr_srcptr, mpfr_rnd_t), Shape shape)
+void BM_mpfr(benchmark::State &state, MOp op, Shape shape)
 {
     Pairs p(shape, 42);
     mpfr_t out;
@@ -107,21 +115,62 @@ void BM_mpfr(benchmark::State &state, int (*op)(mpfr_ptr, mpfr_srcptr, mpfr_srcp
     mpfr_clear(out);
 }
 
-BENCHMARK_CAPTURE(BM_qfloat, add, __op_plus_pqfloat_pqfloat, kFull);
-BENCHMARK_CAPTURE(BM_mpfr, add, mpfr_add, kFull);
-BENCHMARK_CAPTURE(BM_qfloat, sub, __op_minus_pqfloat_pqfloat, kFull);
-BENCHMARK_CAPTURE(BM_mpfr, sub, mpfr_sub, kFull);
-BENCHMARK_CAPTURE(BM_qfloat, mul, __op_multiply_pqfloat_pqfloat, kFull);
-BENCHMARK_CAPTURE(BM_mpfr, mul, mpfr_mul, kFull);
-BENCHMARK_CAPTURE(BM_qfloat, div, __op_divide_pqfloat_pqfloat, kFull);
-BENCHMARK_CAPTURE(BM_mpfr, div, mpfr_div, kFull);
-BENCHMARK_CAPTURE(BM_qfloat, add_int, __op_plus_pqfloat_pqfloat, kSmallInt);
-BENCHMARK_CAPTURE(BM_mpfr, add_int, mpfr_add, kSmallInt);
-BENCHMARK_CAPTURE(BM_qfloat, mul_int, __op_multiply_pqfloat_pqfloat, kSmallInt);
-BENCHMARK_CAPTURE(BM_mpfr, mul_int, mpfr_mul, kSmallInt);
-BENCHMARK_CAPTURE(BM_qfloat, div_int, __op_divide_pqfloat_pqfloat, kSmallInt);
-BENCHMARK_CAPTURE(BM_mpfr, div_int, mpfr_div, kSmallInt);
+const struct Op {
+    const char *name;
+    QOp q;
+    MOp m;
+    Shape shape;
+} kOps[] = {
+    {"add", __op_plus_pqfloat_pqfloat, mpfr_add, kFull},
+    {"sub", __op_minus_pqfloat_pqfloat, mpfr_sub, kFull},
+    {"mul", __op_multiply_pqfloat_pqfloat, mpfr_mul, kFull},
+    {"div", __op_divide_pqfloat_pqfloat, mpfr_div, kFull},
+    {"add_int", __op_plus_pqfloat_pqfloat, mpfr_add, kSmallInt},
+    {"mul_int", __op_multiply_pqfloat_pqfloat, mpfr_mul, kSmallInt},
+    {"div_int", __op_divide_pqfloat_pqfloat, mpfr_div, kSmallInt},
+};
+
+// Callgrind counts of each operation, averaged over the whole pool.
+void count_all()
+{
+    for (const Op &op : kOps) {
+        Pairs p(op.shape, 42);
+        qfloat qo;
+        mpfr_t mo;
+        mpfr_init2(mo, 352);
+        count_calls("op", "qfloat", op.name, kPool, [&](int i) {
+            op.q(&qo, &p.qa[i], &p.qb[i]);
+            benchmark::DoNotOptimize(qo);
+        });
+        count_calls("op", "MPFR", op.name, kPool, [&](int i) {
+            op.m(mo, &p.ma[i], &p.mb[i], MPFR_RNDN);
+            benchmark::DoNotOptimize(mo);
+        });
+        mpfr_clear(mo);
+    }
+}
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv)
+{
+    if (counts_mode(argc, argv)) {
+        count_all();
+        return 0;
+    }
+    benchmark::Initialize(&argc, argv);
+    std::vector<RatioRow> rows;
+    for (const Op &op : kOps) {
+        std::string q = std::string("qfloat/") + op.name, m = std::string("MPFR/") + op.name;
+        benchmark::RegisterBenchmark(q.c_str(), BM_qfloat, op.q, op.shape);
+        benchmark::RegisterBenchmark(m.c_str(), BM_mpfr, op.m, op.shape);
+        rows.push_back({op.name, {q, m}});
+    }
+    RatioReporter rep;
+    benchmark::RunSpecifiedBenchmarks(&rep);
+    std::printf("\nOne operation at 352 bits, CPU ns (%d-bit build); qfloat/MPFR below 1: qfloat is faster\n",
+                (int)(8 * sizeof(void *)));
+    print_ratio_table(rep, {"qfloat", "MPFR"}, rows, "ns", 1);
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,13 +1,18 @@
 // _expq / _logq beside mpfr_exp / mpfr_log at 352 bits on the same arguments:
 // exp over the engine's range (dense part -320..0 and the whole -22710..0),
-// log over the engine's (0, 0.5] and over random binades.
+// log over the engine's (0, 0.5] and over random binades. Prints the ratio
+// table qfloat ÷ MPFR; with --counts, dumps callgrind counts per call over
+// a quarter of each argument pool instead (callgrind-counts.sh).
+#include "bench_counts.h"
 #include "qfloat.h"
+#include "ratio_table.h"
 
 #include <benchmark/benchmark.h>
 #include <mpfr.h>
 
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace
@@ -86,8 +91,9 @@ const Args &log_binades()
     return a;
 }
 
-void run_q(benchmark::State &st, const Args &a, bool is_exp)
+void BM_q(benchmark::State &st, const Args &(*args)(), bool is_exp)
 {
+    const Args &a = args();
     qfloat out;
     int i = 0;
     for (auto _ : st) {
@@ -100,8 +106,9 @@ void run_q(benchmark::State &st, const Args &a, bool is_exp)
     }
 }
 
-void run_m(benchmark::State &st, const Args &a, bool is_exp)
+void BM_m(benchmark::State &st, const Args &(*args)(), bool is_exp)
 {
+    const Args &a = args();
     mpfr_t out;
     mpfr_init2(out, 352);
     int i = 0;
@@ -116,79 +123,112 @@ void run_m(benchmark::State &st, const Args &a, bool is_exp)
     mpfr_clear(out);
 }
 
-void BM_expq_m320_0(benchmark::State &st)
-{
-    run_q(st, exp_dense(), true);
-}
-void BM_mpfr_exp_m320_0(benchmark::State &st)
-{
-    run_m(st, exp_dense(), true);
-}
-void BM_expq_m22710_0(benchmark::State &st)
-{
-    run_q(st, exp_wide(), true);
-}
-void BM_mpfr_exp_m22710_0(benchmark::State &st)
-{
-    run_m(st, exp_wide(), true);
-}
-void BM_logq_engine(benchmark::State &st)
-{
-    run_q(st, log_engine(), false);
-}
-void BM_mpfr_log_engine(benchmark::State &st)
-{
-    run_m(st, log_engine(), false);
-}
-void BM_logq_binades(benchmark::State &st)
-{
-    run_q(st, log_binades(), false);
-}
-void BM_mpfr_log_binades(benchmark::State &st)
-{
-    run_m(st, log_binades(), false);
-}
+const struct Case {
+    const char *name;
+    const Args &(*args)();
+    bool is_exp;
+} kCases[] = {
+    {"exp_m320_0", exp_dense, true},
+    {"exp_m22710_0", exp_wide, true},
+    {"log_engine", log_engine, false},
+    {"log_binades", log_binades, false},
+};
 
 // Arguments that the first evaluation cannot decide: exp(-2^-353) lies
 // 2^-707 from a half-way point (one wide retry), log(1 - 2^-351) needs the
 // second retry width.
-void BM_expq_retry(benchmark::State &st)
+qfloat exp_retry_arg()
 {
-    qfloat x, out;
+    qfloat x;
     std::memset(&x, 0, sizeof x);
     x.sign = 0xFFFFFFFFu;
     x.exponent = 32768 - 352;
     x.mantissa[1] = 0x80000000u;
-    for (auto _ : st) {
-        _expq(&out, &x);
-        benchmark::DoNotOptimize(out);
-    }
+    return x;
 }
-void BM_logq_retry(benchmark::State &st)
+qfloat log_retry_arg()
 {
-    qfloat x, out;
+    qfloat x;
     std::memset(&x, 0, sizeof x);
     x.exponent = 32768;
     for (int i = 1; i <= 11; i++)
         x.mantissa[i] = 0xFFFFFFFFu;
     x.mantissa[11] = 0xFFFFFFFEu;
+    return x;
+}
+void BM_retry(benchmark::State &st, qfloat (*arg)(), bool is_exp)
+{
+    qfloat x = arg(), out;
     for (auto _ : st) {
-        _logq(&out, &x);
+        if (is_exp)
+            _expq(&out, &x);
+        else
+            _logq(&out, &x);
         benchmark::DoNotOptimize(out);
     }
 }
 
-BENCHMARK(BM_expq_m320_0);
-BENCHMARK(BM_mpfr_exp_m320_0);
-BENCHMARK(BM_expq_m22710_0);
-BENCHMARK(BM_mpfr_exp_m22710_0);
-BENCHMARK(BM_logq_engine);
-BENCHMARK(BM_mpfr_log_engine);
-BENCHMARK(BM_logq_binades);
-BENCHMARK(BM_mpfr_log_binades);
-BENCHMARK(BM_expq_retry);
-BENCHMARK(BM_logq_retry);
+// Callgrind counts per call, averaged over a quarter of each pool (the
+// retry cases: one argument, no MPFR peer).
+void count_all()
+{
+    for (const Case &c : kCases) {
+        const Args &a = c.args();
+        qfloat qo;
+        mpfr_t mo;
+        mpfr_init2(mo, 352);
+        count_calls("op", "qfloat", c.name, kPool / 4, [&](int i) {
+            if (c.is_exp)
+                _expq(&qo, &a.q[i]);
+            else
+                _logq(&qo, &a.q[i]);
+            benchmark::DoNotOptimize(qo);
+        });
+        count_calls("op", "MPFR", c.name, kPool / 4, [&](int i) {
+            if (c.is_exp)
+                mpfr_exp(mo, &a.m[i], MPFR_RNDN);
+            else
+                mpfr_log(mo, &a.m[i], MPFR_RNDN);
+            benchmark::DoNotOptimize(mo);
+        });
+        mpfr_clear(mo);
+    }
+    qfloat xe = exp_retry_arg(), xl = log_retry_arg(), out;
+    count_calls("op", "qfloat", "exp_retry", 4, [&](int) {
+        _expq(&out, &xe);
+        benchmark::DoNotOptimize(out);
+    });
+    count_calls("op", "qfloat", "log_retry", 4, [&](int) {
+        _logq(&out, &xl);
+        benchmark::DoNotOptimize(out);
+    });
+}
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv)
+{
+    if (counts_mode(argc, argv)) {
+        count_all();
+        return 0;
+    }
+    benchmark::Initialize(&argc, argv);
+    std::vector<RatioRow> rows;
+    for (const Case &c : kCases) {
+        std::string q = std::string("qfloat/") + c.name, m = std::string("MPFR/") + c.name;
+        benchmark::RegisterBenchmark(q.c_str(), BM_q, c.args, c.is_exp);
+        benchmark::RegisterBenchmark(m.c_str(), BM_m, c.args, c.is_exp);
+        rows.push_back({c.name, {q, m}});
+    }
+    benchmark::RegisterBenchmark("qfloat/exp_retry", BM_retry, exp_retry_arg, true);
+    benchmark::RegisterBenchmark("qfloat/log_retry", BM_retry, log_retry_arg, false);
+    rows.push_back({"exp_retry", {"qfloat/exp_retry"}});
+    rows.push_back({"log_retry", {"qfloat/log_retry"}});
+    RatioReporter rep;
+    benchmark::RunSpecifiedBenchmarks(&rep);
+    std::printf("\nexp and log at 352 bits, CPU ns (%d-bit build); qfloat/MPFR below 1: qfloat is faster\n",
+                (int)(8 * sizeof(void *)));
+    print_ratio_table(rep, {"qfloat", "MPFR"}, rows, "ns", 1);
+    benchmark::Shutdown();
+    return 0;
+}
