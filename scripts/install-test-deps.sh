@@ -18,4 +18,5 @@ apt-get install -y -q --no-install-recommends \
   g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 wine32:i386 wine \
   g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64 wine64 \
   gcc-multilib g++-multilib qemu-user-static \
-  qemu-system-x86 cpio zstd
+  qemu-system-x86 cpio zstd \
+  libbenchmark-dev:i386 libmpfr-dev:i386 libgmp-dev:i386 libflint-arb2:i386 libflint17:i386
