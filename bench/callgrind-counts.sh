@@ -15,16 +15,8 @@ bin=$build/bench
 progs="engine_bench qfloat_arith_bench qfloat_explog_bench"
 
 command -v valgrind >/dev/null || { echo "valgrind is not installed" >&2; exit 2; }
-for p in $progs; do
-  [ -x "$bin/$p" ] || { echo "$bin/$p is missing: build the bench (or bench32) preset first" >&2; exit 2; }
-done
-# A 32-bit build on a machine whose kernel runs no 32-bit x86 code fails with
-# "Exec format error" (valgrind too): say so plainly.
-kind=$(file -b "$bin/engine_bench" | cut -d, -f1-2)
-if ! "$bin/qfloat_text_bench" --benchmark_list_tests >/dev/null 2>&1; then
-  echo "This machine cannot run $bin/engine_bench ($kind): no counts." >&2
-  exit 2
-fi
+. "$(dirname "$0")/bench-programs.sh"
+require_bench_programs "$bin" counts $progs qfloat_text_bench
 
 if [ $# -ge 2 ]; then
   out=$2

@@ -166,11 +166,6 @@ int main(int argc, char **argv)
         benchmark::RegisterBenchmark(m.c_str(), BM_mpfr, op.m, op.shape);
         rows.push_back({op.name, {q, m}});
     }
-    RatioReporter rep;
-    benchmark::RunSpecifiedBenchmarks(&rep);
-    std::printf("\nOne operation at 352 bits, CPU ns (%d-bit build); qfloat/MPFR below 1: qfloat is faster\n",
-                (int)(8 * sizeof(void *)));
-    print_ratio_table(rep, {"qfloat", "MPFR"}, rows, "ns", 1);
-    benchmark::Shutdown();
+    run_and_print_ratios("One operation at 352 bits, CPU ns", {"qfloat", "MPFR"}, rows, "ns", 1);
     return 0;
 }

@@ -214,21 +214,12 @@ int main(int argc, char **argv)
     }
     benchmark::Initialize(&argc, argv);
     std::vector<RatioRow> rows;
-    for (const Case &c : kCases) {
-        std::string q = std::string("qfloat/") + c.name, m = std::string("MPFR/") + c.name;
-        benchmark::RegisterBenchmark(q.c_str(), BM_q, c.args, c.is_exp);
-        benchmark::RegisterBenchmark(m.c_str(), BM_m, c.args, c.is_exp);
-        rows.push_back({c.name, {q, m}});
-    }
+    for (const Case &c : kCases)
+        register_qfloat_mpfr(rows, c.name, BM_q, BM_m, c.args, c.is_exp);
     benchmark::RegisterBenchmark("qfloat/exp_retry", BM_retry, exp_retry_arg, true);
     benchmark::RegisterBenchmark("qfloat/log_retry", BM_retry, log_retry_arg, false);
     rows.push_back({"exp_retry", {"qfloat/exp_retry"}});
     rows.push_back({"log_retry", {"qfloat/log_retry"}});
-    RatioReporter rep;
-    benchmark::RunSpecifiedBenchmarks(&rep);
-    std::printf("\nexp and log at 352 bits, CPU ns (%d-bit build); qfloat/MPFR below 1: qfloat is faster\n",
-                (int)(8 * sizeof(void *)));
-    print_ratio_table(rep, {"qfloat", "MPFR"}, rows, "ns", 1);
-    benchmark::Shutdown();
+    run_and_print_ratios("exp and log at 352 bits, CPU ns", {"qfloat", "MPFR"}, rows, "ns", 1);
     return 0;
 }

@@ -74,20 +74,40 @@ inline void print_ratio_table(const RatioReporter &rep, const std::vector<std::s
         if (ours <= 0)
             continue;
         std::printf("%-16s", row.label.c_str());
-        for (size_t k = 0; k < heads.size(); k++) {
-            double t = k < row.names.size() ? rep.ns(row.names[k]) : 0;
+        // The times, then ours over each peer's; "-" where a side has none.
+        for (size_t k = 0; k < 2 * heads.size() - 1; k++) {
+            size_t side = k < heads.size() ? k : k - heads.size() + 1;
+            double t = side < row.names.size() ? rep.ns(row.names[side]) : 0;
             if (t > 0)
-                std::printf(" %11.3f", t / scale);
-            else
-                std::printf(" %11s", "-");
-        }
-        for (size_t k = 1; k < heads.size(); k++) {
-            double t = k < row.names.size() ? rep.ns(row.names[k]) : 0;
-            if (t > 0)
-                std::printf(" %11.3f", ours / t);
+                std::printf(" %11.3f", k < heads.size() ? t / scale : ours / t);
             else
                 std::printf(" %11s", "-");
         }
         std::printf("\n");
     }
+}
+
+// Registers ours ("qfloat/NAME") and MPFR's ("MPFR/NAME") benchmark of one
+// case, each called with args, and their row of the ratio table.
+template <class Ours, class Peer, class... Args>
+void register_qfloat_mpfr(std::vector<RatioRow> &rows, const std::string &name, Ours ours, Peer peer,
+                          Args... args)
+{
+    std::string q = "qfloat/" + name, m = "MPFR/" + name;
+    benchmark::RegisterBenchmark(q.c_str(), ours, args...);
+    benchmark::RegisterBenchmark(m.c_str(), peer, args...);
+    rows.push_back({name, {q, m}});
+}
+
+// Runs the registered benchmarks, then prints the title (with the build's
+// word size) and the ratio table.
+inline void run_and_print_ratios(const char *title, const std::vector<std::string> &heads,
+                                 const std::vector<RatioRow> &rows, const char *unit, double scale)
+{
+    RatioReporter rep;
+    benchmark::RunSpecifiedBenchmarks(&rep);
+    std::printf("\n%s (%d-bit build); %s/peer below 1: %s is faster\n", title, (int)(8 * sizeof(void *)),
+                heads[0].c_str(), heads[0].c_str());
+    print_ratio_table(rep, heads, rows, unit, scale);
+    benchmark::Shutdown();
 }

@@ -16,14 +16,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 bin=$build/bench
 progs="engine_bench qfloat_arith_bench qfloat_explog_bench qfloat_text_bench"
 
-for p in $progs; do
-  [ -x "$bin/$p" ] || { echo "$bin/$p is missing: build the bench (or bench32) preset first" >&2; exit 2; }
-done
-kind=$(file -b "$bin/engine_bench" | cut -d, -f1-2)
-if ! "$bin/qfloat_text_bench" --benchmark_list_tests >/dev/null 2>&1; then
-  echo "This machine cannot run $bin/engine_bench ($kind): no figures." >&2
-  exit 2
-fi
+. "$here/bench-programs.sh"
+require_bench_programs "$bin" figures $progs
 
 mkdir -p "$out"
 {

@@ -29,7 +29,7 @@ import sys
 from fractions import Fraction
 
 sys.dont_write_bytecode = True  # no __pycache__ beside the sources
-from gen_normal_constants import MILLS_RATIO, image  # noqa: E402  (the same texts and images)
+from gen_normal_constants import MILLS_RATIO, image, print_header_end  # noqa: E402  (the same texts and images)
 
 PREC = 352
 FIRST_Z, LAST_Z = 1, 25
@@ -234,11 +234,7 @@ def main():
             out.append(initializer(a, "    {") + ",")
             out.append(initializer(b, "     ") + "},")
     out.append("};")
-    out.append("")
-    out.append("// clang-format on")
-    out.append("")
-    out.append("#endif")
-    print("\n".join(out))
+    print_header_end(out)
 
 
 if __name__ == "__main__":

@@ -99,6 +99,16 @@ def initializer(text, indent):
         indent, sign, biased, indent, ", ".join(w[:6]), indent, ", ".join(w[6:]))
 
 
+def print_header_end(out):
+    """Closes a generated header (formatting back on, include guard) and
+    prints its lines."""
+    out.append("")
+    out.append("// clang-format on")
+    out.append("")
+    out.append("#endif")
+    print("\n".join(out))
+
+
 def main():
     out = []
     out.append("/*")
@@ -132,11 +142,7 @@ def main():
         out.append("    /* %d: %s */" % (k, text))
         out.append(initializer(text, "    ") + ",")
     out.append("};")
-    out.append("")
-    out.append("// clang-format on")
-    out.append("")
-    out.append("#endif")
-    print("\n".join(out))
+    print_header_end(out)
 
 
 if __name__ == "__main__":

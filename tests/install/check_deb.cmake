@@ -3,16 +3,7 @@
 # and runs the unpacked zelq -1.5 (it finds its libraries beside itself).
 #   cmake -DBUILD_DIR=... -DWORK_DIR=... -DCPACK=... -DDPKG_DEB=... -P check_deb.cmake
 cmake_minimum_required(VERSION 3.25)
-file(REMOVE_RECURSE ${WORK_DIR})
-file(MAKE_DIRECTORY ${WORK_DIR})
-
-function(run what)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "${what} failed (${rc}):\n${out}\n${err}")
-  endif()
-  set(run_out "${out}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/install_steps.cmake)
 
 run("cpack" ${CPACK} -G DEB --config ${BUILD_DIR}/CPackConfig.cmake -B ${WORK_DIR}/out)
 file(GLOB debs ${WORK_DIR}/out/zelq_*.deb)
@@ -48,7 +39,5 @@ foreach(f ${files})
 endforeach()
 
 run("unpacked zelq -1.5" ${root}/usr/bin/zelq -1.5)
-if(NOT run_out MATCHES "^6\\.68072012688580660044940409798860795228951856612214424062877343328888[0-9]*e-2\n$")
-  message(FATAL_ERROR "the unpacked zelq -1.5 printed '${run_out}'")
-endif()
+expect_phi("unpacked zelq -1.5" "${run_out}")
 message(STATUS "package ${debs}:\n${listing}")

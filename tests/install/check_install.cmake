@@ -4,25 +4,8 @@
 #   cmake -DBUILD_DIR=... -DWORK_DIR=... -DPHI_SOURCE=... -DCONSUMER_DIR=...
 #         -DC_COMPILER=... -DGENERATOR=... [-DC_FLAGS=...] [-DPKG_CONFIG=...] -P check_install.cmake
 cmake_minimum_required(VERSION 3.25)
-set(PHI_M1_5 "6\\.68072012688580660[0-9]*e-2")
+include(${CMAKE_CURRENT_LIST_DIR}/install_steps.cmake)
 set(prefix ${WORK_DIR}/prefix)
-file(REMOVE_RECURSE ${WORK_DIR})
-file(MAKE_DIRECTORY ${WORK_DIR})
-
-function(run what)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "${what} failed (${rc}):\n${out}\n${err}")
-  endif()
-  set(run_out "${out}" PARENT_SCOPE)
-endfunction()
-
-function(expect_phi what text)
-  if(NOT text MATCHES "${PHI_M1_5}")
-    message(FATAL_ERROR "${what} printed '${text}', not Phi(-1.5)")
-  endif()
-  message(STATUS "${what}: ${text}")
-endfunction()
 
 run("cmake --install" ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 foreach(f include/zelq.h bin/zelq)
