@@ -237,8 +237,10 @@ long qf_big_to_decimal(uint64_t *a, int n, char *buf)
         return 1;
     }
     // Collect 19-digit groups, least significant first, at the end of the
-    // room the digits will need, then move them to the front.
-    long cap = (long)(qf_big_bitlen(a, n) * 30103 / 100000) + 2 + 19;
+    // room the digits will need, then move them to the front. The product
+    // passes 2^31 for the longest numbers (77,000 bits): 64-bit arithmetic,
+    // as long has 32 bits on 32-bit targets and on 64-bit Windows.
+    long cap = (long)((int64_t)qf_big_bitlen(a, n) * 30103 / 100000) + 2 + 19;
     long pos = cap;
     while (n > 0) {
         uint64_t rem = 0;
