@@ -210,7 +210,7 @@ static inline int qf_load_normal(const qfloat *x, int *neg, int32_t *exp, uint64
 static inline void qf_finish(qfloat *out, int neg, int32_t exp, const uint64_t m[QF_LIMBS], uint64_t sticky)
 {
     if (QF_UNLIKELY(exp < QF_EMIN || exp > QF_EMAX)) {
-        qf_round_pack(out, neg, exp, m, QF_LIMBS, sticky != 0);
+        qf_round_pack6(out, neg, exp, sticky != 0, m[0], m[1], m[2], m[3], m[4], m[5]);
         return;
     }
     // Round to nearest, ties to even, by one addition: with the sticky bit
@@ -220,13 +220,18 @@ static inline void qf_finish(qfloat *out, int neg, int32_t exp, const uint64_t m
     QF_UNROLL
     for (int i = 0; i < QF_LIMBS - 1; i++)
         r[i] = m[i];
-    r[5] = m[5] | (sticky != 0);
-    if (QF_UNLIKELY(qf_add_at_limb5(r, 0x7FFFFFFFu + ((m[5] >> 32) & 1)))) {
-        // 0.111...1 rounded up to 1.0: one binade higher
-        r[0] = 1ull << 63;
-        if (++exp > QF_EMAX) {
-            qf_set_inf(out, neg);
-            return;
+    uint64_t low = m[5] | (sticky != 0), half = 0x7FFFFFFFu + ((m[5] >> 32) & 1);
+    r[5] = low + half;
+    if (QF_UNLIKELY(r[5] < half)) {
+        // the increment carries into the higher limbs
+        r[5] = low;
+        if (qf_add_at_limb5(r, half)) {
+            // 0.111...1 rounded up to 1.0: one binade higher
+            r[0] = 1ull << 63;
+            if (++exp > QF_EMAX) {
+                qf_set_inf(out, neg);
+                return;
+            }
         }
     }
     qf_store_limbs(out, neg, (uint32_t)(exp + QFLT_EXP_BIAS), r); // drops the low half of r[5]
