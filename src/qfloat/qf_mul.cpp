@@ -168,16 +168,192 @@ mul_general(qfloat *out, const qfloat *a, const qfloat *b)
     }
 }
 
-void qf_mul_generic(qfloat *out, const qfloat *a, const qfloat *b)
+#if defined(QF_X86_64_ASM)
+// Normalizes the seven limbs r11 (most significant) .. r5 of a product whose
+// top bit or the one below it is set: times 2^k, k = 1 when the top bit is
+// clear, by double shifts of k bits (k in ecx on exit).
+#define NORMALIZE7_SHLD_ASM                                                                                  \
+    "xorl %%ecx, %%ecx\n\t"                                                                                  \
+    "btq $63, %[r11]\n\t"                                                                                    \
+    "setnc %%cl\n\t"                                                                                         \
+    "shldq %%cl, %[r10], %[r11]\n\t"                                                                         \
+    "shldq %%cl, %[r9], %[r10]\n\t"                                                                          \
+    "shldq %%cl, %[r8], %[r9]\n\t"                                                                           \
+    "shldq %%cl, %[r7], %[r8]\n\t"                                                                           \
+    "shldq %%cl, %[r6], %[r7]\n\t"                                                                           \
+    "shldq %%cl, %[r5], %[r6]\n\t"                                                                           \
+    "shlq %%cl, %[r5]"
+
+// mul_high for x86-64 without MULX: column by column (least significant
+// first) into a three-limb accumulator, each product added by MUL, ADD, ADC,
+// ADC; the accumulator registers move up one limb per column instead of
+// their contents. The same exact sum as mul_high; then normalized by
+// NORMALIZE7_SHLD_ASM, whose k it returns.
+static inline unsigned mul_high_mulq(const uint64_t *a, const uint64_t *b, uint64_t *p)
 {
-    uint64_t am[QF_LIMBS], bm[QF_LIMBS];
-    int na, nb;
-    int32_t ea, eb;
-    if (QF_LIKELY(qf_load_normal(a, &na, &ea, am) & qf_load_normal(b, &nb, &eb, bm)))
-        mul_finite(out, na ^ nb, ea, am, eb, bm);
-    else
-        mul_general(out, a, b);
+    uint64_t r5, r6, r7, r8, r9, r10, r11, lo, hi, k;
+    __asm__("xorl %k[r5], %k[r5]\n\t"
+            "xorl %k[r6], %k[r6]\n\t"
+            "xorl %k[r7], %k[r7]\n\t"
+            "movq 40(%[a]), %%rax\n\t"
+            "mulq 0(%[b])\n\t"
+            "addq %%rax, %[r5]\n\t"
+            "adcq %%rdx, %[r6]\n\t"
+            "adcq $0, %[r7]\n\t"
+            "movq 32(%[a]), %%rax\n\t"
+            "mulq 8(%[b])\n\t"
+            "addq %%rax, %[r5]\n\t"
+            "adcq %%rdx, %[r6]\n\t"
+            "adcq $0, %[r7]\n\t"
+            "movq 24(%[a]), %%rax\n\t"
+            "mulq 16(%[b])\n\t"
+            "addq %%rax, %[r5]\n\t"
+            "adcq %%rdx, %[r6]\n\t"
+            "adcq $0, %[r7]\n\t"
+            "movq 16(%[a]), %%rax\n\t"
+            "mulq 24(%[b])\n\t"
+            "addq %%rax, %[r5]\n\t"
+            "adcq %%rdx, %[r6]\n\t"
+            "adcq $0, %[r7]\n\t"
+            "movq 8(%[a]), %%rax\n\t"
+            "mulq 32(%[b])\n\t"
+            "addq %%rax, %[r5]\n\t"
+            "adcq %%rdx, %[r6]\n\t"
+            "adcq $0, %[r7]\n\t"
+            "movq 0(%[a]), %%rax\n\t"
+            "mulq 40(%[b])\n\t"
+            "addq %%rax, %[r5]\n\t"
+            "adcq %%rdx, %[r6]\n\t"
+            "adcq $0, %[r7]\n\t"
+            "xorl %k[r8], %k[r8]\n\t"
+            "movq 32(%[a]), %%rax\n\t"
+            "mulq 0(%[b])\n\t"
+            "addq %%rax, %[r6]\n\t"
+            "adcq %%rdx, %[r7]\n\t"
+            "adcq $0, %[r8]\n\t"
+            "movq 24(%[a]), %%rax\n\t"
+            "mulq 8(%[b])\n\t"
+            "addq %%rax, %[r6]\n\t"
+            "adcq %%rdx, %[r7]\n\t"
+            "adcq $0, %[r8]\n\t"
+            "movq 16(%[a]), %%rax\n\t"
+            "mulq 16(%[b])\n\t"
+            "addq %%rax, %[r6]\n\t"
+            "adcq %%rdx, %[r7]\n\t"
+            "adcq $0, %[r8]\n\t"
+            "movq 8(%[a]), %%rax\n\t"
+            "mulq 24(%[b])\n\t"
+            "addq %%rax, %[r6]\n\t"
+            "adcq %%rdx, %[r7]\n\t"
+            "adcq $0, %[r8]\n\t"
+            "movq 0(%[a]), %%rax\n\t"
+            "mulq 32(%[b])\n\t"
+            "addq %%rax, %[r6]\n\t"
+            "adcq %%rdx, %[r7]\n\t"
+            "adcq $0, %[r8]\n\t"
+            "xorl %k[r9], %k[r9]\n\t"
+            "movq 24(%[a]), %%rax\n\t"
+            "mulq 0(%[b])\n\t"
+            "addq %%rax, %[r7]\n\t"
+            "adcq %%rdx, %[r8]\n\t"
+            "adcq $0, %[r9]\n\t"
+            "movq 16(%[a]), %%rax\n\t"
+            "mulq 8(%[b])\n\t"
+            "addq %%rax, %[r7]\n\t"
+            "adcq %%rdx, %[r8]\n\t"
+            "adcq $0, %[r9]\n\t"
+            "movq 8(%[a]), %%rax\n\t"
+            "mulq 16(%[b])\n\t"
+            "addq %%rax, %[r7]\n\t"
+            "adcq %%rdx, %[r8]\n\t"
+            "adcq $0, %[r9]\n\t"
+            "movq 0(%[a]), %%rax\n\t"
+            "mulq 24(%[b])\n\t"
+            "addq %%rax, %[r7]\n\t"
+            "adcq %%rdx, %[r8]\n\t"
+            "adcq $0, %[r9]\n\t"
+            "xorl %k[r10], %k[r10]\n\t"
+            "movq 16(%[a]), %%rax\n\t"
+            "mulq 0(%[b])\n\t"
+            "addq %%rax, %[r8]\n\t"
+            "adcq %%rdx, %[r9]\n\t"
+            "adcq $0, %[r10]\n\t"
+            "movq 8(%[a]), %%rax\n\t"
+            "mulq 8(%[b])\n\t"
+            "addq %%rax, %[r8]\n\t"
+            "adcq %%rdx, %[r9]\n\t"
+            "adcq $0, %[r10]\n\t"
+            "movq 0(%[a]), %%rax\n\t"
+            "mulq 16(%[b])\n\t"
+            "addq %%rax, %[r8]\n\t"
+            "adcq %%rdx, %[r9]\n\t"
+            "adcq $0, %[r10]\n\t"
+            "xorl %k[r11], %k[r11]\n\t"
+            "movq 8(%[a]), %%rax\n\t"
+            "mulq 0(%[b])\n\t"
+            "addq %%rax, %[r9]\n\t"
+            "adcq %%rdx, %[r10]\n\t"
+            "adcq $0, %[r11]\n\t"
+            "movq 0(%[a]), %%rax\n\t"
+            "mulq 8(%[b])\n\t"
+            "addq %%rax, %[r9]\n\t"
+            "adcq %%rdx, %[r10]\n\t"
+            "adcq $0, %[r11]\n\t"
+            "movq 0(%[a]), %%rax\n\t"
+            "mulq 0(%[b])\n\t"
+            "addq %%rax, %[r10]\n\t"
+            "adcq %%rdx, %[r11]\n\t" NORMALIZE7_SHLD_ASM
+            : [r5] "=&r"(r5), [r6] "=&r"(r6), [r7] "=&r"(r7), [r8] "=&r"(r8), [r9] "=&r"(r9),
+              [r10] "=&r"(r10), [r11] "=&r"(r11), "=&a"(lo), "=&d"(hi), "=&c"(k)
+            : [a] "r"(a), [b] "r"(b), "m"(*(const uint64_t(*)[QF_LIMBS])a),
+              "m"(*(const uint64_t(*)[QF_LIMBS])b)
+            : "cc");
+    p[0] = r11, p[1] = r10, p[2] = r9, p[3] = r8, p[4] = r7, p[5] = r6, p[6] = r5;
+    return (unsigned)k;
 }
+
+// x * d exactly in p[0..7) for a normalized one-limb d (MUL, limb by limb),
+// normalized by NORMALIZE7_SHLD_ASM; returns its k.
+static inline unsigned mul_by_limb_mulq(const uint64_t *x, uint64_t d, uint64_t *p)
+{
+    uint64_t r5, r6, r7, r8, r9, r10, r11, lo, hi, k;
+    __asm__("movq 40(%[x]), %%rax\n\t"
+            "mulq %[d]\n\t"
+            "movq %%rax, %[r5]\n\t"
+            "movq %%rdx, %[r6]\n\t"
+            "movq 32(%[x]), %%rax\n\t"
+            "mulq %[d]\n\t"
+            "addq %%rax, %[r6]\n\t"
+            "adcq $0, %%rdx\n\t"
+            "movq %%rdx, %[r7]\n\t"
+            "movq 24(%[x]), %%rax\n\t"
+            "mulq %[d]\n\t"
+            "addq %%rax, %[r7]\n\t"
+            "adcq $0, %%rdx\n\t"
+            "movq %%rdx, %[r8]\n\t"
+            "movq 16(%[x]), %%rax\n\t"
+            "mulq %[d]\n\t"
+            "addq %%rax, %[r8]\n\t"
+            "adcq $0, %%rdx\n\t"
+            "movq %%rdx, %[r9]\n\t"
+            "movq 8(%[x]), %%rax\n\t"
+            "mulq %[d]\n\t"
+            "addq %%rax, %[r9]\n\t"
+            "adcq $0, %%rdx\n\t"
+            "movq %%rdx, %[r10]\n\t"
+            "movq (%[x]), %%rax\n\t"
+            "mulq %[d]\n\t"
+            "addq %%rax, %[r10]\n\t"
+            "adcq $0, %%rdx\n\t"
+            "movq %%rdx, %[r11]\n\t" NORMALIZE7_SHLD_ASM
+            : [r5] "=&r"(r5), [r6] "=&r"(r6), [r7] "=&r"(r7), [r8] "=&r"(r8), [r9] "=&r"(r9),
+              [r10] "=&r"(r10), [r11] "=&r"(r11), "=&a"(lo), "=&d"(hi), "=&c"(k)
+            : [x] "r"(x), [d] "r"(d), "m"(*(const uint64_t(*)[QF_LIMBS])x)
+            : "cc");
+    p[0] = r11, p[1] = r10, p[2] = r9, p[3] = r8, p[4] = r7, p[5] = r6, p[6] = r5;
+    return (unsigned)k;
+}
+#endif
 
 #if defined(QF_ADX_PATH)
 // Normalizes the seven limbs c11 (most significant) .. c5 of a product whose
@@ -333,8 +509,11 @@ static inline unsigned mul_by_limb_adx(const qfloat *x, uint64_t d, uint64_t *p)
     return (unsigned)f - 1;
 }
 
-// The rare cases of the MULX build: exponents at the ends of the range, and
-// products that the high part leaves undecided.
+#endif
+
+#if defined(QF_X86_64_ASM)
+// The rare cases of the entries below: exponents at the ends of the range,
+// and products that the high part leaves undecided.
 #if defined(__GNUC__)
 __attribute__((noinline))
 #endif
@@ -364,22 +543,32 @@ static inline int short_packed(const qfloat *x)
             load64(&x->mantissa[9]) | x->mantissa[11]) == 0;
 }
 
-// The MULX build's product of canonical normal a and b of which one fits one
-// limb (b when b_short, else a): exact in seven limbs.
-#if defined(__GNUC__)
-__attribute__((noinline))
-#endif
-QF_ADX_TARGET static void
-mul_short_adx(qfloat *out, const qfloat *a, const qfloat *b, int b_short)
+// The product of canonical normal a and b of which one fits one limb (b when
+// b_short, else a): exact in seven limbs. adx: the build (a constant).
+static QF_ALWAYS_INLINE void mul_short(qfloat *out, const qfloat *a, const qfloat *b, int b_short, int adx)
 {
     const qfloat *x = b_short ? a : b, *y = b_short ? b : a;
-    uint64_t p[QF_LIMBS + 1];
-    unsigned k = mul_by_limb_adx(x, ((uint64_t)y->mantissa[1] << 32) | y->mantissa[2], p);
+    uint64_t d = ((uint64_t)y->mantissa[1] << 32) | y->mantissa[2], p[QF_LIMBS + 1];
+    unsigned k;
+#if defined(QF_ADX_PATH)
+    if (adx) {
+        k = mul_by_limb_adx(x, d, p);
+    } else
+#endif
+    {
+        uint64_t m[QF_LIMBS];
+        qf_load_limbs(x, m);
+        k = mul_by_limb_mulq(m, d, p);
+    }
     int32_t e = (int32_t)(a->exponent + b->exponent) - 2 * QFLT_EXP_BIAS - (int32_t)k;
     qf_finish(out, (a->sign != 0) ^ (b->sign != 0), e, p, p[QF_LIMBS]);
 }
 
-QF_ADX_TARGET void qf_mul_adx(qfloat *out, const qfloat *a, const qfloat *b)
+// Canonical normal operands take the paths above; the general path takes
+// the rest. The one-limb case is a function of its own in each build (a
+// tail call), so that it does not share registers with the full product.
+static QF_ALWAYS_INLINE void multiply(qfloat *out, const qfloat *a, const qfloat *b, int adx,
+                                      void (*short_case)(qfloat *, const qfloat *, const qfloat *, int))
 {
     uint32_t xa = a->exponent, xb = b->exponent;
     if (QF_UNLIKELY(!((xa - 1u < QFLT_EXP_INFNAN - 1u) & (xb - 1u < QFLT_EXP_INFNAN - 1u) &
@@ -389,7 +578,7 @@ QF_ADX_TARGET void qf_mul_adx(qfloat *out, const qfloat *a, const qfloat *b)
     }
     int b_short = short_packed(b);
     if (b_short || short_packed(a)) {
-        mul_short_adx(out, a, b, b_short);
+        short_case(out, a, b, b_short);
         return;
     }
     int32_t e = (int32_t)(xa + xb) - 2 * QFLT_EXP_BIAS;
@@ -400,7 +589,17 @@ QF_ADX_TARGET void qf_mul_adx(qfloat *out, const qfloat *a, const qfloat *b)
     }
     uint64_t bm[QF_LIMBS], p[QF_LIMBS + 1];
     qf_load_limbs(b, bm);
-    unsigned k = mul_high_adx(a, bm, p);
+    unsigned k;
+#if defined(QF_ADX_PATH)
+    if (adx) {
+        k = mul_high_adx(a, bm, p);
+    } else
+#endif
+    {
+        uint64_t am[QF_LIMBS];
+        qf_load_limbs(a, am);
+        k = mul_high_mulq(am, bm, p);
+    }
     // As in mul_finite: decided unless the bits below the last kept one lie
     // within 15 units of the half-way point or of the next unit. When
     // decided, rounding to nearest is adding half a unit and cutting.
@@ -418,6 +617,47 @@ QF_ADX_TARGET void qf_mul_adx(qfloat *out, const qfloat *a, const qfloat *b)
         }
     }
     qf_store_limbs(out, neg, (uint32_t)(e + QFLT_EXP_BIAS), p);
+}
+
+#if defined(__GNUC__)
+__attribute__((noinline))
+#endif
+static void
+mul_short_generic(qfloat *out, const qfloat *a, const qfloat *b, int b_short)
+{
+    mul_short(out, a, b, b_short, 0);
+}
+
+void qf_mul_generic(qfloat *out, const qfloat *a, const qfloat *b)
+{
+    multiply(out, a, b, 0, mul_short_generic);
+}
+#else
+void qf_mul_generic(qfloat *out, const qfloat *a, const qfloat *b)
+{
+    uint64_t am[QF_LIMBS], bm[QF_LIMBS];
+    int na, nb;
+    int32_t ea, eb;
+    if (QF_LIKELY(qf_load_normal(a, &na, &ea, am) & qf_load_normal(b, &nb, &eb, bm)))
+        mul_finite(out, na ^ nb, ea, am, eb, bm);
+    else
+        mul_general(out, a, b);
+}
+#endif
+
+#if defined(QF_ADX_PATH)
+#if defined(__GNUC__)
+__attribute__((noinline))
+#endif
+QF_ADX_TARGET static void
+mul_short_adx(qfloat *out, const qfloat *a, const qfloat *b, int b_short)
+{
+    mul_short(out, a, b, b_short, 1);
+}
+
+QF_ADX_TARGET void qf_mul_adx(qfloat *out, const qfloat *a, const qfloat *b)
+{
+    multiply(out, a, b, 1, mul_short_adx);
 }
 #endif
 
