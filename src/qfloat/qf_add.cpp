@@ -384,19 +384,37 @@ void __op_minus_pqfloat_pqfloat(qfloat *out, const qfloat *a, const qfloat *b)
     add_signed(out, a, b, 1);
 }
 
-void __op_minus_pqfloat(qfloat *out, const qfloat *a)
+// -a for zeros, infinities, NaN and noncanonical patterns.
+#if defined(__GNUC__)
+__attribute__((noinline, cold))
+#endif
+static void
+negate_general(qfloat *out, const qfloat *a)
 {
-    uint64_t m[QF_LIMBS];
-    int neg;
-    int32_t e;
-    if (QF_LIKELY(qf_load_normal(a, &neg, &e, m))) {
-        qf_store_limbs(out, !neg, a->exponent, m);
-        return;
-    }
     qf_unpacked u;
     qf_unpack(a, &u);
     u.neg = !u.neg; // a NaN comes out as the one NaN pattern, sign 0
     qf_pack_exact(out, &u);
+}
+
+void __op_minus_pqfloat(qfloat *out, const qfloat *a)
+{
+    if (QF_LIKELY(canonical(a))) {
+        // words 1..11 as they lie, in the pieces qf_store_limbs writes; all
+        // read before anything is written (out may be a)
+        uint64_t w[QF_LIMBS - 1];
+        for (int i = 0; i < QF_LIMBS - 1; i++)
+            memcpy(&w[i], &a->mantissa[1 + 2 * i], sizeof w[i]);
+        uint32_t last = a->mantissa[11], biased = a->exponent, sign = a->sign ? 0u : 0xFFFFFFFFu;
+        out->sign = sign;
+        out->exponent = biased;
+        out->mantissa[0] = 0;
+        for (int i = 0; i < QF_LIMBS - 1; i++)
+            memcpy(&out->mantissa[1 + 2 * i], &w[i], sizeof w[i]);
+        out->mantissa[11] = last;
+        return;
+    }
+    negate_general(out, a);
 }
 
 qfloat *_qabs(qfloat *x)
