@@ -619,6 +619,7 @@ static QF_ALWAYS_INLINE void multiply(qfloat *out, const qfloat *a, const qfloat
     qf_store_limbs(out, neg, (uint32_t)(e + QFLT_EXP_BIAS), p);
 }
 
+// The one-limb case of the generic build.
 #if defined(__GNUC__)
 __attribute__((noinline))
 #endif
@@ -628,11 +629,13 @@ mul_short_generic(qfloat *out, const qfloat *a, const qfloat *b, int b_short)
     mul_short(out, a, b, b_short, 0);
 }
 
+// a * b, the generic x86-64 build.
 void qf_mul_generic(qfloat *out, const qfloat *a, const qfloat *b)
 {
     multiply(out, a, b, 0, mul_short_generic);
 }
 #else
+// a * b, the portable build.
 void qf_mul_generic(qfloat *out, const qfloat *a, const qfloat *b)
 {
     uint64_t am[QF_LIMBS], bm[QF_LIMBS];
@@ -646,6 +649,7 @@ void qf_mul_generic(qfloat *out, const qfloat *a, const qfloat *b)
 #endif
 
 #if defined(QF_ADX_PATH)
+// The one-limb case of the MULX build.
 #if defined(__GNUC__)
 __attribute__((noinline))
 #endif
@@ -655,11 +659,13 @@ mul_short_adx(qfloat *out, const qfloat *a, const qfloat *b, int b_short)
     mul_short(out, a, b, b_short, 1);
 }
 
+// a * b, the MULX build.
 QF_ADX_TARGET void qf_mul_adx(qfloat *out, const qfloat *a, const qfloat *b)
 {
     multiply(out, a, b, 1, mul_short_adx);
 }
 #endif
 
+// The exported entry: one of the builds (qf_cpu.h).
 QF_DISPATCH(__op_multiply_pqfloat_pqfloat, (qfloat * out, const qfloat *a, const qfloat *b), (out, a, b),
             qf_mul_generic, qf_mul_adx)
