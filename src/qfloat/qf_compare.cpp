@@ -56,7 +56,11 @@ static void from_int(int32_t n, qf_unpacked *u)
     u->m[0] = mag << z;
 }
 
-static int compare(const qfloat *a, const qfloat *b)
+#if defined(__GNUC__)
+__attribute__((noinline))
+#endif
+static int
+compare(const qfloat *a, const qfloat *b)
 {
     qf_unpacked ua, ub;
     read(a, &ua);
@@ -64,8 +68,34 @@ static int compare(const qfloat *a, const qfloat *b)
     return compare_unpacked(&ua, &ub);
 }
 
+// Nonzero when x is a normal finite number in canonical form (exponent
+// field 1..65534, top significand bit set).
+static inline int canonical(const qfloat *x)
+{
+    return (x->exponent - 1u < QFLT_EXP_INFNAN - 1u) & (int)(x->mantissa[1] >> 31);
+}
+
+// The 64 bits at p, as they lie in memory.
+static inline uint64_t load64(const void *p)
+{
+    uint64_t v;
+    memcpy(&v, p, sizeof v);
+    return v;
+}
+
 int __op_equal_pqfloat_pqfloat(const qfloat *a, const qfloat *b)
 {
+    if (QF_LIKELY(canonical(a) & canonical(b))) {
+        // one encoding per value: equal signs, exponents and words 1..11,
+        // these compared as they lie (five 64-bit pieces and word 11)
+        uint64_t diff = (load64(&a->mantissa[1]) ^ load64(&b->mantissa[1])) |
+                        (load64(&a->mantissa[3]) ^ load64(&b->mantissa[3])) |
+                        (load64(&a->mantissa[5]) ^ load64(&b->mantissa[5])) |
+                        (load64(&a->mantissa[7]) ^ load64(&b->mantissa[7])) |
+                        (load64(&a->mantissa[9]) ^ load64(&b->mantissa[9])) |
+                        (a->mantissa[11] ^ b->mantissa[11]) | (a->exponent ^ b->exponent);
+        return (diff == 0) & ((a->sign != 0) == (b->sign != 0));
+    }
     return compare(a, b) == 0;
 }
 

@@ -207,7 +207,13 @@ static void div_finite(qfloat *out, int neg, int32_t ea, const uint64_t *a, int3
         up = div_by_limb(a, b[0], q, &sticky);
     else
         up = div_long(a, b, q, &sticky);
-    qf_finish(out, neg, ea - eb + up, q, sticky);
+    int32_t e = ea - eb + up;
+    if (QF_UNLIKELY(e < QF_EMIN || e > QF_EMAX)) {
+        // q lives in memory here anyway: passed as it is, not limb by limb
+        qf_round_pack(out, neg, e, q, QF_LIMBS, sticky != 0);
+        return;
+    }
+    qf_finish(out, neg, e, q, sticky);
 }
 
 void __op_divide_pqfloat_pqfloat(qfloat *out, const qfloat *a, const qfloat *b)

@@ -42,6 +42,11 @@ void qf_unpack(const qfloat *x, qf_unpacked *u);
  */
 void qf_round_pack(qfloat *out, int neg, int32_t exp, const uint64_t *mag, int n, int sticky);
 
+/* qf_round_pack of six limbs m0 (most significant) .. m5 passed by value,
+ * so that callers can keep them in registers. */
+void qf_round_pack6(qfloat *out, int neg, int32_t exp, int sticky, uint64_t m0, uint64_t m1, uint64_t m2,
+                    uint64_t m3, uint64_t m4, uint64_t m5);
+
 /* Packs an unpacked value whose significand already fits 352 bits (finite
  * values must be normal and in range: no rounding happens here). */
 void qf_pack_exact(qfloat *out, const qf_unpacked *u);

@@ -165,3 +165,10 @@ void qf_round_pack(qfloat *out, int neg, int32_t exp, const uint64_t *mag, int n
     }
     qf_store_limbs(out, neg, (uint32_t)(scale + QFLT_EXP_BIAS), r);
 }
+
+void qf_round_pack6(qfloat *out, int neg, int32_t exp, int sticky, uint64_t m0, uint64_t m1, uint64_t m2,
+                    uint64_t m3, uint64_t m4, uint64_t m5)
+{
+    const uint64_t m[QF_LIMBS] = {m0, m1, m2, m3, m4, m5};
+    qf_round_pack(out, neg, exp, m, QF_LIMBS, sticky);
+}

@@ -93,6 +93,29 @@ static inline unsigned qf_sub6(uint64_t *s, const uint64_t *a, const uint64_t *b
 #endif
 }
 
+/* Adds v to limb 5 of m[0..6) and carries it up; returns the carry out of
+ * m[0] (then m is zero). */
+static inline unsigned qf_add_at_limb5(uint64_t *m, uint64_t v)
+{
+#if defined(QF_X86_64_ASM)
+    unsigned char c;
+    __asm__("addq %7, %5\n\tadcq $0, %4\n\tadcq $0, %3\n\tadcq $0, %2\n\tadcq $0, %1\n\tadcq $0, %0\n\t"
+            "setc %6"
+            : "+r"(m[0]), "+r"(m[1]), "+r"(m[2]), "+r"(m[3]), "+r"(m[4]), "+r"(m[5]), "=q"(c)
+            : "r"(v)
+            : "cc");
+    return c;
+#else
+    uint64_t c = v;
+    QF_UNROLL
+    for (int i = QF_LIMBS - 1; i >= 0; i--) {
+        m[i] += c;
+        c = m[i] < c;
+    }
+    return (unsigned)c;
+#endif
+}
+
 /* Low 64 bits of (hi:lo) >> n, for 0 <= n < 64 (n = 0 included). */
 static inline uint64_t qf_shrd(uint64_t lo, uint64_t hi, unsigned n)
 {
@@ -187,27 +210,22 @@ static inline int qf_load_normal(const qfloat *x, int *neg, int32_t *exp, uint64
 static inline void qf_finish(qfloat *out, int neg, int32_t exp, const uint64_t m[QF_LIMBS], uint64_t sticky)
 {
     if (QF_UNLIKELY(exp < QF_EMIN || exp > QF_EMAX)) {
-        qf_round_pack(out, neg, exp, m, QF_LIMBS, sticky != 0);
+        qf_round_pack6(out, neg, exp, sticky != 0, m[0], m[1], m[2], m[3], m[4], m[5]);
         return;
     }
     // Round to nearest, ties to even, by one addition: with the sticky bit
     // folded into the lowest bit, the bits below the last kept one carry
     // into it exactly when they exceed one half, or equal it and it is odd.
-    uint64_t odd = (m[5] >> 32) & 1;
-    uint64_t low = m[5] | (sticky != 0);
-    uint64_t sum = low + 0x7FFFFFFFu + odd;
     uint64_t r[QF_LIMBS];
     QF_UNROLL
     for (int i = 0; i < QF_LIMBS - 1; i++)
         r[i] = m[i];
-    r[5] = sum & QF_HIGH32;
-    uint64_t up = sum < low; // carried out of limb 5
-    if (QF_UNLIKELY(up)) {
+    uint64_t low = m[5] | (sticky != 0), half = 0x7FFFFFFFu + ((m[5] >> 32) & 1);
+    r[5] = low + half;
+    if (QF_UNLIKELY(r[5] < half)) {
         // the increment carries into the higher limbs
-        int i = QF_LIMBS - 2;
-        while (i >= 0 && ++r[i] == 0)
-            i--;
-        if (i < 0) {
+        r[5] = low;
+        if (qf_add_at_limb5(r, half)) {
             // 0.111...1 rounded up to 1.0: one binade higher
             r[0] = 1ull << 63;
             if (++exp > QF_EMAX) {
@@ -216,7 +234,7 @@ static inline void qf_finish(qfloat *out, int neg, int32_t exp, const uint64_t m
             }
         }
     }
-    qf_store_limbs(out, neg, (uint32_t)(exp + QFLT_EXP_BIAS), r);
+    qf_store_limbs(out, neg, (uint32_t)(exp + QFLT_EXP_BIAS), r); // drops the low half of r[5]
 }
 
 /* a*b + c + d as a 128-bit (hi, lo) pair; cannot overflow. */

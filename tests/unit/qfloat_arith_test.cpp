@@ -1,9 +1,11 @@
 // Arithmetic core against MPFR: + - x / must match MPFR at 352 bits (round
 // to nearest, qfloat's exponent range and subnormals) bit for bit, on random
-// operands steered toward the cases where rounding is hard.
+// operands steered toward the cases where rounding is hard; on x86-64 both
+// builds of the dispatched operations (qf_cpu.h) are checked, each alone.
 // QF_SEED=<n> in the environment replays a run.
-#include "qf_six_limbs.h"
+#include "qf_cpu.h"
 #include "qf_mpfr.h"
+#include "qf_six_limbs.h"
 #include "qf_test_support.h"
 #include "qfloat.h"
 
@@ -80,14 +82,40 @@ struct Ref {
     }
 };
 
-void qf_apply(int op, qfloat *out, const qfloat *a, const qfloat *b)
+typedef void (*binary_op)(qfloat *, const qfloat *, const qfloat *);
+
+// + - x / of one build: the exported entries, or one build called directly.
+struct Path {
+    const char *name;
+    binary_op op[4];
+};
+
+const Path EXPORTED = {"exported",
+                       {__op_plus_pqfloat_pqfloat, __op_minus_pqfloat_pqfloat, __op_multiply_pqfloat_pqfloat,
+                        __op_divide_pqfloat_pqfloat}};
+
+// The builds this processor can run: the exported entries, and on x86-64 the
+// generic build and, where the processor has BMI2 and ADX, the MULX build.
+std::vector<Path> paths()
 {
-    switch (op) {
-    case 0: __op_plus_pqfloat_pqfloat(out, a, b); break;
-    case 1: __op_minus_pqfloat_pqfloat(out, a, b); break;
-    case 2: __op_multiply_pqfloat_pqfloat(out, a, b); break;
-    default: __op_divide_pqfloat_pqfloat(out, a, b); break;
-    }
+    std::vector<Path> v = {EXPORTED};
+#if defined(QF_ADX_PATH)
+    v.push_back({"generic",
+                 {__op_plus_pqfloat_pqfloat, __op_minus_pqfloat_pqfloat, qf_mul_generic,
+                  __op_divide_pqfloat_pqfloat}});
+    if (qf_cpu_bmi2_adx())
+        v.push_back({"adx",
+                     {__op_plus_pqfloat_pqfloat, __op_minus_pqfloat_pqfloat, qf_mul_adx,
+                      __op_divide_pqfloat_pqfloat}});
+    else
+        std::printf("no BMI2 and ADX here: the MULX build is not tested\n");
+#endif
+    return v;
+}
+
+void qf_apply(int op, qfloat *out, const qfloat *a, const qfloat *b, const Path &path = EXPORTED)
+{
+    path.op[op](out, a, b);
 }
 
 const char OPS[] = "+-*/";
@@ -432,6 +460,7 @@ TEST(QfloatArith, MatchesMpfrOnHardRandomOperands)
     Ref ref;
     Gen g(test_seed());
     Mismatches bad;
+    const std::vector<Path> builds = paths();
     const long pairs = 300000;
     long checked = 0;
     for (long i = 0; i < pairs; i++) {
@@ -441,12 +470,14 @@ TEST(QfloatArith, MatchesMpfrOnHardRandomOperands)
         qf_to_mpfr(ref.y, &b);
         for (int op = 0; op < 4; op++) {
             qfloat want = ref.apply_loaded(op);
-            qf_apply(op, &got, &a, &b);
-            checked++;
-            if (!qf_same_bits(got, want)) {
-                char what[32];
-                std::snprintf(what, sizeof what, "op %c, pair %ld", OPS[op], i);
-                bad.report(what, a, b, got, want);
+            for (const Path &path : builds) {
+                qf_apply(op, &got, &a, &b, path);
+                checked++;
+                if (!qf_same_bits(got, want)) {
+                    char what[64];
+                    std::snprintf(what, sizeof what, "op %c (%s), pair %ld", OPS[op], path.name, i);
+                    bad.report(what, a, b, got, want);
+                }
             }
         }
     }
@@ -454,27 +485,41 @@ TEST(QfloatArith, MatchesMpfrOnHardRandomOperands)
     EXPECT_EQ(bad.count, 0);
 }
 
+#if defined(QF_ADX_PATH)
+// The entries without an indirect function ask cpuid once and keep the
+// answer: it must be cpuid's.
+TEST(QfloatArith, CachedProcessorChoiceIsCpuid)
+{
+    int want = qf_cpu_bmi2_adx() != 0;
+    EXPECT_EQ(qf_use_adx(), want);
+    EXPECT_EQ(qf_adx_choice, want ? 2 : 1);
+    EXPECT_EQ(qf_use_adx(), want);
+}
+#endif
+
 // Each operation must read its operands before writing: out may be either.
 TEST(QfloatArith, OutputMayAliasInputs)
 {
     Ref ref;
     Gen g(test_seed() + 1);
+    const std::vector<Path> builds = paths();
     for (int i = 0; i < 2000; i++) {
         qfloat a, b;
         pair(g, ref, a, b);
-        for (int op = 0; op < 4; op++) {
-            qfloat want, x = a, y = b;
-            qf_apply(op, &want, &a, &b);
-            qf_apply(op, &x, &x, &b);
-            EXPECT_TRUE(qf_same_bits(x, want)) << OPS[op] << " out==a";
-            qf_apply(op, &y, &a, &y);
-            EXPECT_TRUE(qf_same_bits(y, want)) << OPS[op] << " out==b";
-            qfloat s = a, sq;
-            qf_apply(op, &sq, &a, &a);
-            qf_apply(op, &s, &s, &s);
-            EXPECT_TRUE(qf_same_bits(s, sq)) << OPS[op] << " out==a==b";
-            EXPECT_TRUE(qf_same_bits(sq, ref.apply(op, a, a))) << OPS[op] << " a op a";
-        }
+        for (int op = 0; op < 4; op++)
+            for (const Path &path : builds) {
+                qfloat want, x = a, y = b;
+                qf_apply(op, &want, &a, &b, path);
+                qf_apply(op, &x, &x, &b, path);
+                EXPECT_TRUE(qf_same_bits(x, want)) << OPS[op] << " out==a, " << path.name;
+                qf_apply(op, &y, &a, &y, path);
+                EXPECT_TRUE(qf_same_bits(y, want)) << OPS[op] << " out==b, " << path.name;
+                qfloat s = a, sq;
+                qf_apply(op, &sq, &a, &a, path);
+                qf_apply(op, &s, &s, &s, path);
+                EXPECT_TRUE(qf_same_bits(s, sq)) << OPS[op] << " out==a==b, " << path.name;
+                EXPECT_TRUE(qf_same_bits(sq, ref.apply(op, a, a))) << OPS[op] << " a op a, " << path.name;
+            }
     }
 }
 
@@ -500,6 +545,60 @@ bool is_nan(const qfloat &q)
     return qf_same_bits(q, q_nan());
 }
 
+// Products A * B of 352-bit integers within 2^350 below 2^703: their
+// significands round up to the next binade (a carry out of the top limb).
+// Full-width and one-limb A, exponents anywhere and at the top of the range.
+TEST(QfloatArith, ProductsRoundingUpToTheNextBinade)
+{
+    Ref ref;
+    Gen g(test_seed() + 8);
+    Mismatches bad;
+    mpz_t az, bz, pz, lim;
+    mpz_inits(az, bz, pz, lim, (mpz_ptr)0);
+    long found = 0;
+    for (int i = 0; found < 3000 && i < 100000; i++) {
+        uint64_t m[QF_LIMBS];
+        g.mantissa(m);
+        if (g.coin()) // one limb
+            for (int k = 1; k < QF_LIMBS; k++)
+                m[k] = 0;
+        mpz_import(az, QF_LIMBS, 1, sizeof(uint64_t), 0, 0, m);
+        mpz_tdiv_q_2exp(az, az, 64 * QF_LIMBS - QF_PREC); // 352 bits
+        mpz_set_ui(lim, 1);
+        mpz_mul_2exp(lim, lim, 703);
+        mpz_cdiv_q(bz, lim, az);
+        mpz_sub_ui(bz, bz, 1); // A * B < 2^703
+        mpz_mul(pz, az, bz);
+        mpz_sub(pz, lim, pz);
+        if (mpz_sizeinbase(bz, 2) != QF_PREC || mpz_sizeinbase(pz, 2) > 350)
+            continue;
+        found++;
+        int32_t ea = g.range(-100, 100), eb = g.range(-100, 100);
+        if (g.u() % 4 == 0) { // the rounded product lands on EMAX or just beyond
+            ea = g.range(16000, 16383);
+            eb = EMAX - ea + g.range(0, 1);
+        }
+        mpfr_set_z_2exp(ref.x, az, ea - QF_PREC, MPFR_RNDN);
+        mpfr_set_z_2exp(ref.y, bz, eb - QF_PREC, MPFR_RNDN);
+        qfloat a = from_mpfr(ref.x), b = from_mpfr(ref.y), want = ref.apply_loaded(2);
+        a.sign = g.coin() ? 0xFFFFFFFFu : 0;
+        if (a.sign)
+            want.sign ^= 0xFFFFFFFFu;
+        for (const Path &path : paths()) {
+            qfloat got;
+            qf_apply(2, &got, &a, &b, path);
+            if (!qf_same_bits(got, want))
+                bad.report(path.name, a, b, got, want);
+            qf_apply(2, &got, &b, &a, path);
+            if (!qf_same_bits(got, want))
+                bad.report(path.name, b, a, got, want);
+        }
+    }
+    mpz_clears(az, bz, pz, lim, (mpz_ptr)0);
+    EXPECT_GE(found, 3000);
+    EXPECT_EQ(bad.count, 0);
+}
+
 // Zeros, infinities, NaN and subnormals in every combination, against MPFR;
 // the IEEE rules are spelled out for the ones callers lean on.
 TEST(QfloatArith, SpecialOperands)
@@ -518,16 +617,17 @@ TEST(QfloatArith, SpecialOperands)
     for (int i = 1; i < 12; i++)
         big.mantissa[i] = 0xFFFFFFFFu;
     v.push_back(big);
-    for (const qfloat &a : v)
-        for (const qfloat &b : v)
-            for (int op = 0; op < 4; op++) {
-                qfloat got;
-                qf_apply(op, &got, &a, &b);
-                qfloat want = ref.apply(op, a, b);
-                EXPECT_TRUE(qf_same_bits(got, want))
-                    << OPS[op] << "\n a    " << qf_hex(a) << "\n b    " << qf_hex(b) << "\n got  "
-                    << qf_hex(got) << "\n want " << qf_hex(want);
-            }
+    for (const Path &path : paths())
+        for (const qfloat &a : v)
+            for (const qfloat &b : v)
+                for (int op = 0; op < 4; op++) {
+                    qfloat got;
+                    qf_apply(op, &got, &a, &b, path);
+                    qfloat want = ref.apply(op, a, b);
+                    EXPECT_TRUE(qf_same_bits(got, want))
+                        << OPS[op] << " (" << path.name << ")\n a    " << qf_hex(a) << "\n b    " << qf_hex(b)
+                        << "\n got  " << qf_hex(got) << "\n want " << qf_hex(want);
+                }
     qfloat r, pz = q_of(0.0), nz = q_of(-0.0), one = q_of(1.0), inf = q_of(INFINITY);
     __op_plus_pqfloat_pqfloat(&r, &nz, &nz);
     EXPECT_EQ(r.sign, 0xFFFFFFFFu) << "-0 + -0 = -0";
