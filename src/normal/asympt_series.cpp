@@ -20,17 +20,22 @@ static inline qfloat minus_odd(int32_t m)
 extern "C" int32_t asymptSeries_count_xi(qfloat xi, int32_t max_iter, qfloat *sum)
 {
     qfloat a = q_neg(xi);
-    qfloat s = a;
+    /* The sum before and after the latest term, in turn: no copy of a
+     * fresh sum. */
+    qfloat sums[2];
+    int32_t cur = 0;
+    sums[cur] = a;
     int32_t m = 2;
     while (m <= max_iter) {
-        a = q_mul(q_mul(a, minus_odd(m)), xi);
-        qfloat t = q_add(s, a);
-        if (q_eq(t, s))
-            break;
-        s = t;
+        q_mul_to(&a, a, minus_odd(m));
+        q_mul_to(&a, a, xi);
+        q_add_to(&sums[1 - cur], sums[cur], a);
+        if (q_eq(sums[1 - cur], sums[cur]))
+            break; /* the sum keeps its value */
+        cur = 1 - cur;
         m = m + 1;
     }
-    *sum = s;
+    *sum = sums[cur];
     return m;
 }
 

@@ -50,7 +50,11 @@ extern "C" qfloat cPhi(qfloat x)
     const qfloat *a = &v[j];              /* r_0 = R(z) */
     const qfloat *b = &MillsTaylor_b0[j]; /* r_1 = (z * a) - 1 */
     qfloat pwr = qf_one;
-    qfloat sum = q_add(*a, q_mul(h, *b));
+    /* The sum before and after the latest pass, in turn: no copy of the
+     * sum for the stop test. */
+    qfloat sums[2];
+    int32_t cur = 0;
+    q_add_to(&sums[cur], *a, q_mul(h, *b));
 
     const mills_taylor_pair *pairs = &MillsTaylor_pairs[MillsTaylor_first[j]];
     int32_t tabulated = MillsTaylor_passes[j];
@@ -68,14 +72,20 @@ extern "C" qfloat cPhi(qfloat x)
             a = &next_a;
             b = &next_b;
         }
-        pwr = q_mul(q_mul(pwr, h), h);
-        qfloat t = sum;
-        sum = q_add(sum, q_mul(pwr, q_add(*a, q_mul(h, *b))));
-        if (q_eq(sum, t))
+        q_mul_to(&pwr, pwr, h); /* (pwr * h) * h */
+        q_mul_to(&pwr, pwr, h);
+        qfloat term;
+        q_mul_to(&term, h, *b); /* pwr * (a + (h * b)) */
+        q_add_to(&term, *a, term);
+        q_mul_to(&term, pwr, term);
+        q_add_to(&sums[1 - cur], sums[cur], term);
+        cur = 1 - cur;
+        if (q_eq(sums[cur], sums[1 - cur])) /* the new sum equals the one before */
             break;
     }
 
     /* times phi(|x|) = e^(-x^2/2 - ln sqrt(2 pi)) */
-    sum = q_mul(sum, q_exp(q_add(q_mul(q_mul(qf_minus_half, x), x), LnSqrt2Pi)));
+    qfloat sum;
+    q_mul_to(&sum, sums[cur], q_exp(q_add(q_mul(q_mul(qf_minus_half, x), x), LnSqrt2Pi)));
     return sum;
 }

@@ -52,6 +52,20 @@ static inline qfloat q_neg(const qfloat &a)
     return r;
 }
 
+/* *out = a + b, rounded once, written in place: out may be a or b. In a
+ * loop this spares the 56-byte copy of a fresh result, which a processor
+ * can only read once the operation's own stores have drained. */
+static inline void q_add_to(qfloat *out, const qfloat &a, const qfloat &b)
+{
+    __op_plus_pqfloat_pqfloat(out, &a, &b);
+}
+
+/* *out = a * b, rounded once, written in place: out may be a or b. */
+static inline void q_mul_to(qfloat *out, const qfloat &a, const qfloat &b)
+{
+    __op_multiply_pqfloat_pqfloat(out, &a, &b);
+}
+
 /* e^a as the platform exponential rounds it. */
 static inline qfloat q_exp(const qfloat &a)
 {
