@@ -379,45 +379,76 @@ static inline unsigned mul_by_limb_mulq(const uint64_t *x, uint64_t d, uint64_t 
     "mulxq %[c11], %[c11], %[lo]\n\t"                                                                        \
     "orq %[hi], %[c11]"
 
-// mul_high with MULX, for a packed a (its limbs read with the halves swapped
-// by RORX) and the limbs of b: one row of products per limb of a (least
-// significant first), the low halves added by the carry chain of ADCX and the
-// high halves by the one of ADOX, so that both chains run side by side. The
-// row of a's limb i (counted from the least significant) holds the products
-// with b's limbs 5 - i .. 5, that is columns 5 .. i + 5, and ends in column
-// i + 6, which no earlier row reached: the same exact sum as mul_high. Then
-// normalized by NORMALIZE7_ASM; returns its k.
-static inline unsigned mul_high_adx(const qfloat *a, const uint64_t *b, uint64_t *p)
+// The product of canonical a and b whose product lies in the normal range,
+// rounded and stored, with MULX; returns 0. Returns 1 and writes nothing
+// when the short product below leaves the rounding undecided or when the
+// rounding carries out of the top (0.111...1 rounded up to 1.0): the caller
+// then takes the full product. hdr: out's first 64 bits (sign word, biased
+// exponent) as they would be with an exponent 1 above that of a product with
+// its top bit set; the normalizing factor f (1, or 2 for a shift) comes off.
+//
+// Limbs counted from the least significant, A_0 .. A_5 (A_0 holding word 11
+// in its high half), likewise B. S sums the products of columns i + j >= 6
+// and the high halves of those of column 5, exactly, in six limbs c6 .. c11
+// (c6 worth 2^384). The product T = A * B exceeds S by the low halves of
+// column 5 (six, each below 2^384) and columns 0 .. 4 (below 5.01 * 2^384):
+// T lies in [S, S + 12) units of c6, [N, N + 24) once normalized to N.
+// Rounding N to nearest by adding half a unit of the last kept bit and
+// cutting is then exact unless the 32 bits below that bit lie in
+// [2^31 - 24, 2^31] (a carry out of them rounds T the same way as N).
+//
+// b's limbs go to bb (most significant first, then a zero limb); each row
+// of products holds a's limb A_i (read with its halves swapped by RORX)
+// times B_(5-i) .. B_5: the low halves go down the carry chain of ADCX, the
+// high halves down that of ADOX, so that both chains run side by side.
+static inline int mul_round_adx(qfloat *out, const qfloat *a, const qfloat *b, uint64_t hdr)
 {
-    uint64_t c5, c6, c7, c8, c9, c10, c11, lo, hi, z, f;
-    __asm__("movl 52(%[a]), %%edx\n\t"
+    uint64_t bb[QF_LIMBS + 1], c6, c7, c8, c9, c10, c11, lo, f;
+    uintptr_t hi = (uintptr_t)b;
+    unsigned char slow;
+    __asm__("rorxq $32, 12(%[hi]), %[lo]\n\t"
+            "movq %[lo], (%[b])\n\t"
+            "rorxq $32, 20(%[hi]), %[lo]\n\t"
+            "movq %[lo], 8(%[b])\n\t"
+            "rorxq $32, 28(%[hi]), %[lo]\n\t"
+            "movq %[lo], 16(%[b])\n\t"
+            "rorxq $32, 36(%[hi]), %[lo]\n\t"
+            "movq %[lo], 24(%[b])\n\t"
+            "rorxq $32, 44(%[hi]), %[lo]\n\t"
+            "movq %[lo], 32(%[b])\n\t"
+            "movl 52(%[hi]), %k[lo]\n\t"
+            "shlq $32, %[lo]\n\t"
+            "movq %[lo], 40(%[b])\n\t"
+            "movq $0, 48(%[b])\n\t"
+            // A_0: column 5
+            "movl 52(%[a]), %%edx\n\t"
             "shlq $32, %%rdx\n\t"
-            "mulxq (%[b]), %[c5], %[c6]\n\t"
+            "mulxq (%[b]), %[lo], %[c6]\n\t"
+            // A_1: columns 5, 6
             "rorxq $32, 44(%[a]), %%rdx\n\t"
-            "xorl %k[z], %k[z]\n\t"
+            "xorl %k[lo], %k[lo]\n\t"
             "mulxq 8(%[b]), %[lo], %[hi]\n\t"
-            "adcxq %[lo], %[c5]\n\t"
             "adoxq %[hi], %[c6]\n\t"
             "mulxq (%[b]), %[lo], %[c7]\n\t"
             "adcxq %[lo], %[c6]\n\t"
-            "adoxq %[z], %[c7]\n\t"
-            "adcxq %[z], %[c7]\n\t"
+            "adoxq 48(%[b]), %[c7]\n\t"
+            "adcxq 48(%[b]), %[c7]\n\t"
+            // A_2: columns 5 .. 7
             "rorxq $32, 36(%[a]), %%rdx\n\t"
-            "xorl %k[z], %k[z]\n\t"
+            "xorl %k[lo], %k[lo]\n\t"
             "mulxq 16(%[b]), %[lo], %[hi]\n\t"
-            "adcxq %[lo], %[c5]\n\t"
             "adoxq %[hi], %[c6]\n\t"
             "mulxq 8(%[b]), %[lo], %[hi]\n\t"
             "adcxq %[lo], %[c6]\n\t"
             "adoxq %[hi], %[c7]\n\t"
             "mulxq (%[b]), %[lo], %[c8]\n\t"
             "adcxq %[lo], %[c7]\n\t"
-            "adoxq %[z], %[c8]\n\t"
-            "adcxq %[z], %[c8]\n\t"
+            "adoxq 48(%[b]), %[c8]\n\t"
+            "adcxq 48(%[b]), %[c8]\n\t"
+            // A_3: columns 5 .. 8
             "rorxq $32, 28(%[a]), %%rdx\n\t"
-            "xorl %k[z], %k[z]\n\t"
+            "xorl %k[lo], %k[lo]\n\t"
             "mulxq 24(%[b]), %[lo], %[hi]\n\t"
-            "adcxq %[lo], %[c5]\n\t"
             "adoxq %[hi], %[c6]\n\t"
             "mulxq 16(%[b]), %[lo], %[hi]\n\t"
             "adcxq %[lo], %[c6]\n\t"
@@ -427,12 +458,12 @@ static inline unsigned mul_high_adx(const qfloat *a, const uint64_t *b, uint64_t
             "adoxq %[hi], %[c8]\n\t"
             "mulxq (%[b]), %[lo], %[c9]\n\t"
             "adcxq %[lo], %[c8]\n\t"
-            "adoxq %[z], %[c9]\n\t"
-            "adcxq %[z], %[c9]\n\t"
+            "adoxq 48(%[b]), %[c9]\n\t"
+            "adcxq 48(%[b]), %[c9]\n\t"
+            // A_4: columns 5 .. 9
             "rorxq $32, 20(%[a]), %%rdx\n\t"
-            "xorl %k[z], %k[z]\n\t"
+            "xorl %k[lo], %k[lo]\n\t"
             "mulxq 32(%[b]), %[lo], %[hi]\n\t"
-            "adcxq %[lo], %[c5]\n\t"
             "adoxq %[hi], %[c6]\n\t"
             "mulxq 24(%[b]), %[lo], %[hi]\n\t"
             "adcxq %[lo], %[c6]\n\t"
@@ -445,12 +476,12 @@ static inline unsigned mul_high_adx(const qfloat *a, const uint64_t *b, uint64_t
             "adoxq %[hi], %[c9]\n\t"
             "mulxq (%[b]), %[lo], %[c10]\n\t"
             "adcxq %[lo], %[c9]\n\t"
-            "adoxq %[z], %[c10]\n\t"
-            "adcxq %[z], %[c10]\n\t"
+            "adoxq 48(%[b]), %[c10]\n\t"
+            "adcxq 48(%[b]), %[c10]\n\t"
+            // A_5: columns 5 .. 10
             "rorxq $32, 12(%[a]), %%rdx\n\t"
-            "xorl %k[z], %k[z]\n\t"
+            "xorl %k[lo], %k[lo]\n\t"
             "mulxq 40(%[b]), %[lo], %[hi]\n\t"
-            "adcxq %[lo], %[c5]\n\t"
             "adoxq %[hi], %[c6]\n\t"
             "mulxq 32(%[b]), %[lo], %[hi]\n\t"
             "adcxq %[lo], %[c6]\n\t"
@@ -466,14 +497,62 @@ static inline unsigned mul_high_adx(const qfloat *a, const uint64_t *b, uint64_t
             "adoxq %[hi], %[c10]\n\t"
             "mulxq (%[b]), %[lo], %[c11]\n\t"
             "adcxq %[lo], %[c10]\n\t"
-            "adoxq %[z], %[c11]\n\t"
-            "adcxq %[z], %[c11]\n\t" NORMALIZE7_ASM
-            : [c5] "=&r"(c5), [c6] "=&r"(c6), [c7] "=&r"(c7), [c8] "=&r"(c8), [c9] "=&r"(c9),
-              [c10] "=&r"(c10), [c11] "=&r"(c11), [lo] "=&r"(lo), [hi] "=&r"(hi), [z] "=&r"(z), "=&d"(f)
-            : [a] "r"(a), [b] "r"(b), "m"(*a), "m"(*(const uint64_t(*)[QF_LIMBS])b)
-            : "cc");
-    p[0] = c11, p[1] = c10, p[2] = c9, p[3] = c8, p[4] = c7, p[5] = c6, p[6] = c5;
-    return (unsigned)f - 1;
+            "adoxq 48(%[b]), %[c11]\n\t"
+            "adcxq 48(%[b]), %[c11]\n\t"
+            // normalize: each limb times f = 2 - (top bit), the bit carried
+            // up from the limb below in the high half of its product
+            "movl $2, %%edx\n\t"
+            "btq $63, %[c11]\n\t"
+            "sbbl $0, %%edx\n\t"
+            "mulxq %[c6], %[c6], %[lo]\n\t"
+            "mulxq %[c7], %[c7], %[hi]\n\t"
+            "orq %[lo], %[c7]\n\t"
+            "mulxq %[c8], %[c8], %[lo]\n\t"
+            "orq %[hi], %[c8]\n\t"
+            "mulxq %[c9], %[c9], %[hi]\n\t"
+            "orq %[lo], %[c9]\n\t"
+            "mulxq %[c10], %[c10], %[lo]\n\t"
+            "orq %[hi], %[c10]\n\t"
+            "mulxq %[c11], %[c11], %[hi]\n\t"
+            "orq %[lo], %[c11]\n\t"
+            // undecided: the low 32 bits of c6 in [2^31 - 24, 2^31]
+            "leal -2147483624(%[c6]), %k[lo]\n\t"
+            "cmpl $25, %k[lo]\n\t"
+            "jb 1f\n\t"
+            // out's first 64 bits
+            "shlq $32, %%rdx\n\t"
+            "movq %[hdr], %[hi]\n\t"
+            "subq %%rdx, %[hi]\n\t"
+            // round: half a unit of the last kept bit, carried up
+            "movl $0x80000000, %k[lo]\n\t"
+            "addq %[lo], %[c6]\n\t"
+            "adcq $0, %[c7]\n\t"
+            "adcq $0, %[c8]\n\t"
+            "adcq $0, %[c9]\n\t"
+            "adcq $0, %[c10]\n\t"
+            "adcq $0, %[c11]\n\t"
+            "jc 1f\n\t"
+            // store, the halves swapped back (no flags change: the carry
+            // stays clear)
+            "rorxq $32, %[c11], %[c11]\n\t"
+            "rorxq $32, %[c10], %[c10]\n\t"
+            "rorxq $32, %[c9], %[c9]\n\t"
+            "rorxq $32, %[c8], %[c8]\n\t"
+            "rorxq $32, %[c7], %[c7]\n\t"
+            "rorxq $32, %[c6], %[c6]\n\t"
+            "movq %[hi], (%[o])\n\t"
+            "movl $0, 8(%[o])\n\t"
+            "movq %[c11], 12(%[o])\n\t"
+            "movq %[c10], 20(%[o])\n\t"
+            "movq %[c9], 28(%[o])\n\t"
+            "movq %[c8], 36(%[o])\n\t"
+            "movq %[c7], 44(%[o])\n\t"
+            "movl %k[c6], 52(%[o])\n"
+            "1:"
+            : [c6] "=&r"(c6), [c7] "=&r"(c7), [c8] "=&r"(c8), [c9] "=&r"(c9), [c10] "=&r"(c10),
+              [c11] "=&r"(c11), [lo] "=&r"(lo), [hi] "+&r"(hi), "=&d"(f), "=@ccc"(slow), "=m"(*out), "=m"(bb)
+            : [a] "r"(a), [b] "r"(bb), [o] "r"(out), [hdr] "m"(hdr), "m"(*a), "m"(*b));
+    return slow;
 }
 
 // x * d exactly in p[0..7) for a packed x (limbs read with the halves
@@ -527,6 +606,18 @@ mul_slow(qfloat *out, int neg, int32_t e, const qfloat *a, const qfloat *b)
     finish_product(out, neg, e, p, 2 * QF_LIMBS);
 }
 
+// mul_slow for canonical a and b, its sign and exponent taken from them (so
+// that callers need not keep them).
+#if defined(__GNUC__)
+__attribute__((noinline))
+#endif
+static void
+mul_slow_of(qfloat *out, const qfloat *a, const qfloat *b)
+{
+    mul_slow(out, (a->sign != 0) ^ (b->sign != 0), (int32_t)(a->exponent + b->exponent) - 2 * QFLT_EXP_BIAS,
+             a, b);
+}
+
 // The 64 bits at p, as they lie in memory.
 static inline uint64_t load64(const void *p)
 {
@@ -571,35 +662,41 @@ static QF_ALWAYS_INLINE void multiply(qfloat *out, const qfloat *a, const qfloat
                                       void (*short_case)(qfloat *, const qfloat *, const qfloat *, int))
 {
     uint32_t xa = a->exponent, xb = b->exponent;
-    if (QF_UNLIKELY(!((xa - 1u < QFLT_EXP_INFNAN - 1u) & (xb - 1u < QFLT_EXP_INFNAN - 1u) &
-                      (a->mantissa[1] >> 31) & (b->mantissa[1] >> 31)))) {
+    if (QF_UNLIKELY(xa - 1u >= QFLT_EXP_INFNAN - 1u) || QF_UNLIKELY(xb - 1u >= QFLT_EXP_INFNAN - 1u) ||
+        QF_UNLIKELY((int32_t)(a->mantissa[1] & b->mantissa[1]) >= 0)) {
         mul_general(out, a, b);
         return;
     }
-    int b_short = short_packed(b);
-    if (b_short || short_packed(a)) {
-        short_case(out, a, b, b_short);
+    // A one-limb significand ends in a zero word 11: one test keeps the
+    // full check off the common path.
+    if (QF_UNLIKELY((a->mantissa[11] & b->mantissa[11]) == 0)) {
+        int b_short = short_packed(b);
+        if (b_short || short_packed(a)) {
+            short_case(out, a, b, b_short);
+            return;
+        }
+    }
+    // e = xa + xb - 2 * bias in (QF_EMIN, QF_EMAX]
+    if (QF_UNLIKELY(xa + xb - (2 * QFLT_EXP_BIAS + QF_EMIN + 1) > (uint32_t)(QF_EMAX - QF_EMIN - 1))) {
+        mul_slow_of(out, a, b);
         return;
     }
-    int32_t e = (int32_t)(xa + xb) - 2 * QFLT_EXP_BIAS;
-    int neg = (a->sign != 0) ^ (b->sign != 0);
-    if (QF_UNLIKELY(e <= QF_EMIN || e > QF_EMAX)) {
-        mul_slow(out, neg, e, a, b);
-        return;
-    }
-    uint64_t bm[QF_LIMBS], p[QF_LIMBS + 1];
-    qf_load_limbs(b, bm);
-    unsigned k;
 #if defined(QF_ADX_PATH)
     if (adx) {
-        k = mul_high_adx(a, bm, p);
-    } else
-#endif
-    {
-        uint64_t am[QF_LIMBS];
-        qf_load_limbs(a, am);
-        k = mul_high_mulq(am, bm, p);
+        uint32_t sign = (uint32_t) - (a->sign == 0) ^ (uint32_t) - (b->sign == 0);
+        uint64_t hdr = (uint64_t)(xa + xb - QFLT_EXP_BIAS + 1) << 32 | sign;
+        if (QF_UNLIKELY(mul_round_adx(out, a, b, hdr)))
+            mul_slow_of(out, a, b);
+        return;
     }
+#endif
+    int32_t e = (int32_t)(xa + xb) - 2 * QFLT_EXP_BIAS;
+    int neg = (a->sign != 0) ^ (b->sign != 0);
+    uint64_t bm[QF_LIMBS], p[QF_LIMBS + 1];
+    uint64_t am[QF_LIMBS];
+    qf_load_limbs(b, bm);
+    qf_load_limbs(a, am);
+    unsigned k = mul_high_mulq(am, bm, p);
     // As in mul_finite: decided unless the bits below the last kept one lie
     // within 15 units of the half-way point or of the next unit. When
     // decided, rounding to nearest is adding half a unit and cutting.

@@ -599,6 +599,60 @@ TEST(QfloatArith, ProductsRoundingUpToTheNextBinade)
     EXPECT_EQ(bad.count, 0);
 }
 
+// Products A * B of 352-bit integers whose 32 bits below the last kept one
+// lie within 100 units of 2^-384 of the half-way point (A = R / B modulo
+// 2^352 for a chosen low part R), for either normalization: where a short
+// product has to hand over to the exact one.
+TEST(QfloatArith, ProductsNextToTheHalfWayPoint)
+{
+    Ref ref;
+    Gen g(test_seed() + 9);
+    Mismatches bad;
+    mpz_t az, bz, rz, mod, inv;
+    mpz_inits(az, bz, rz, mod, inv, (mpz_ptr)0);
+    mpz_setbit(mod, QF_PREC);
+    long found = 0;
+    for (int i = 0; found < 20000 && i < 200000; i++) {
+        uint64_t m[QF_LIMBS];
+        g.mantissa(m);
+        mpz_import(bz, QF_LIMBS, 1, sizeof(uint64_t), 0, 0, m);
+        mpz_tdiv_q_2exp(bz, bz, 64 * QF_LIMBS - QF_PREC);
+        mpz_setbit(bz, 0); // odd: invertible modulo 2^352
+        // R = (2^31 + delta) * 2^s + (random below 2^s); s = 320 when the
+        // product fills 704 bits, 319 when it fills 703
+        int s = g.coin() ? 320 : 319;
+        g.mantissa(m);
+        mpz_import(rz, QF_LIMBS, 1, sizeof(uint64_t), 0, 0, m);
+        mpz_fdiv_r_2exp(rz, rz, (mp_bitcnt_t)s);
+        if (g.coin())
+            mpz_set_ui(rz, g.u() % 4); // exact, or nearly
+        mpz_set_si(inv, (long)(1u << 31) + g.range(-100, 100));
+        mpz_mul_2exp(inv, inv, (mp_bitcnt_t)s);
+        mpz_add(rz, rz, inv);
+        mpz_invert(inv, bz, mod);
+        mpz_mul(az, rz, inv);
+        mpz_fdiv_r_2exp(az, az, QF_PREC);
+        if (mpz_sizeinbase(az, 2) != QF_PREC)
+            continue;
+        found++;
+        mpfr_set_z_2exp(ref.x, az, g.range(-100, 100) - QF_PREC, MPFR_RNDN);
+        mpfr_set_z_2exp(ref.y, bz, g.range(-100, 100) - QF_PREC, MPFR_RNDN);
+        qfloat a = from_mpfr(ref.x), b = from_mpfr(ref.y), want = ref.apply_loaded(2);
+        for (const Path &path : paths()) {
+            qfloat got;
+            qf_apply(2, &got, &a, &b, path);
+            if (!qf_same_bits(got, want))
+                bad.report(path.name, a, b, got, want);
+            qf_apply(2, &got, &b, &a, path);
+            if (!qf_same_bits(got, want))
+                bad.report(path.name, b, a, got, want);
+        }
+    }
+    mpz_clears(az, bz, rz, mod, inv, (mpz_ptr)0);
+    EXPECT_GE(found, 20000);
+    EXPECT_EQ(bad.count, 0);
+}
+
 // Zeros, infinities, NaN and subnormals in every combination, against MPFR;
 // the IEEE rules are spelled out for the ones callers lean on.
 TEST(QfloatArith, SpecialOperands)
