@@ -5,6 +5,10 @@
 #include "qf_cpu.h"
 #include "qf_six_limbs.h"
 
+#if defined(QF_ADX_PATH)
+#include <emmintrin.h>
+#endif
+
 #if defined(__GNUC__)
 #define QF_ALWAYS_INLINE inline __attribute__((always_inline))
 #else
@@ -382,8 +386,8 @@ static inline unsigned mul_by_limb_mulq(const uint64_t *x, uint64_t d, uint64_t 
 // The product of canonical a and b whose product lies in the normal range,
 // rounded and stored, with MULX; returns 0. Returns 1 and writes nothing
 // when the short product below leaves the rounding undecided or when the
-// rounding carries out of the top (0.111...1 rounded up to 1.0): the caller
-// then takes the full product. hdr: out's first 64 bits (sign word, biased
+// rounding carries beyond the last kept limb (at most once in 2^32): the
+// caller then takes the full product. hdr: out's first 64 bits (sign word, biased
 // exponent) as they would be with an exponent 1 above that of a product with
 // its top bit set; the normalizing factor f (1, or 2 for a shift) comes off.
 //
@@ -397,28 +401,31 @@ static inline unsigned mul_by_limb_mulq(const uint64_t *x, uint64_t d, uint64_t 
 // cutting is then exact unless the 32 bits below that bit lie in
 // [2^31 - 24, 2^31] (a carry out of them rounds T the same way as N).
 //
-// b's limbs go to bb (most significant first, then a zero limb); each row
-// of products holds a's limb A_i (read with its halves swapped by RORX)
+// b's limbs go to bb (most significant first, then a zero limb), their
+// halves swapped by PSHUFD (off the ports that the carry chains use); each
+// row of products holds a's limb A_i (read with its halves swapped by RORX)
 // times B_(5-i) .. B_5: the low halves go down the carry chain of ADCX, the
 // high halves down that of ADOX, so that both chains run side by side.
 static inline int mul_round_adx(qfloat *out, const qfloat *a, const qfloat *b, uint64_t hdr)
 {
-    uint64_t bb[QF_LIMBS + 1], c6, c7, c8, c9, c10, c11, lo, f;
+    alignas(16) uint64_t bb[QF_LIMBS + 2];
+    uint64_t c6, c7, c8, c9, c10, c11, lo, f;
+    __m128i x0, x1;
     uintptr_t hi = (uintptr_t)b;
     unsigned char slow;
-    __asm__("rorxq $32, 12(%[hi]), %[lo]\n\t"
-            "movq %[lo], (%[b])\n\t"
-            "rorxq $32, 20(%[hi]), %[lo]\n\t"
-            "movq %[lo], 8(%[b])\n\t"
-            "rorxq $32, 28(%[hi]), %[lo]\n\t"
-            "movq %[lo], 16(%[b])\n\t"
-            "rorxq $32, 36(%[hi]), %[lo]\n\t"
-            "movq %[lo], 24(%[b])\n\t"
-            "rorxq $32, 44(%[hi]), %[lo]\n\t"
-            "movq %[lo], 32(%[b])\n\t"
-            "movl 52(%[hi]), %k[lo]\n\t"
-            "shlq $32, %[lo]\n\t"
-            "movq %[lo], 40(%[b])\n\t"
+    __asm__("movq 12(%[hi]), %[x0]\n\t"
+            "movhps 20(%[hi]), %[x0]\n\t"
+            "pshufd $0xB1, %[x0], %[x0]\n\t"
+            "movdqa %[x0], (%[b])\n\t"
+            "movq 28(%[hi]), %[x0]\n\t"
+            "movhps 36(%[hi]), %[x0]\n\t"
+            "pshufd $0xB1, %[x0], %[x0]\n\t"
+            "movdqa %[x0], 16(%[b])\n\t"
+            "movq 44(%[hi]), %[x0]\n\t"
+            "movd 52(%[hi]), %[x1]\n\t"
+            "punpcklqdq %[x1], %[x0]\n\t"
+            "pshufd $0xB1, %[x0], %[x0]\n\t"
+            "movdqa %[x0], 32(%[b])\n\t"
             "movq $0, 48(%[b])\n\t"
             // A_0: column 5
             "movl 52(%[a]), %%edx\n\t"
@@ -501,9 +508,9 @@ static inline int mul_round_adx(qfloat *out, const qfloat *a, const qfloat *b, u
             "adcxq 48(%[b]), %[c11]\n\t"
             // normalize: each limb times f = 2 - (top bit), the bit carried
             // up from the limb below in the high half of its product
-            "movl $2, %%edx\n\t"
-            "btq $63, %[c11]\n\t"
-            "sbbl $0, %%edx\n\t"
+            "movq %[c11], %%rdx\n\t"
+            "sarq $63, %%rdx\n\t"
+            "addq $2, %%rdx\n\t"
             "mulxq %[c6], %[c6], %[lo]\n\t"
             "mulxq %[c7], %[c7], %[hi]\n\t"
             "orq %[lo], %[c7]\n\t"
@@ -523,34 +530,31 @@ static inline int mul_round_adx(qfloat *out, const qfloat *a, const qfloat *b, u
             "shlq $32, %%rdx\n\t"
             "movq %[hdr], %[hi]\n\t"
             "subq %%rdx, %[hi]\n\t"
-            // round: half a unit of the last kept bit, carried up
+            // round: half a unit of the last kept bit; a carry out of c6
+            // goes the slow way
             "movl $0x80000000, %k[lo]\n\t"
             "addq %[lo], %[c6]\n\t"
-            "adcq $0, %[c7]\n\t"
-            "adcq $0, %[c8]\n\t"
-            "adcq $0, %[c9]\n\t"
-            "adcq $0, %[c10]\n\t"
-            "adcq $0, %[c11]\n\t"
             "jc 1f\n\t"
             // store, the halves swapped back (no flags change: the carry
-            // stays clear)
+            // stays clear); c6 whole at 48 first, so that its high half
+            // lands in word 11 and its low half is overwritten by c7
             "rorxq $32, %[c11], %[c11]\n\t"
             "rorxq $32, %[c10], %[c10]\n\t"
             "rorxq $32, %[c9], %[c9]\n\t"
             "rorxq $32, %[c8], %[c8]\n\t"
             "rorxq $32, %[c7], %[c7]\n\t"
-            "rorxq $32, %[c6], %[c6]\n\t"
             "movq %[hi], (%[o])\n\t"
             "movl $0, 8(%[o])\n\t"
             "movq %[c11], 12(%[o])\n\t"
             "movq %[c10], 20(%[o])\n\t"
             "movq %[c9], 28(%[o])\n\t"
             "movq %[c8], 36(%[o])\n\t"
-            "movq %[c7], 44(%[o])\n\t"
-            "movl %k[c6], 52(%[o])\n"
+            "movq %[c6], 48(%[o])\n\t"
+            "movq %[c7], 44(%[o])\n"
             "1:"
             : [c6] "=&r"(c6), [c7] "=&r"(c7), [c8] "=&r"(c8), [c9] "=&r"(c9), [c10] "=&r"(c10),
-              [c11] "=&r"(c11), [lo] "=&r"(lo), [hi] "+&r"(hi), "=&d"(f), "=@ccc"(slow), "=m"(*out), "=m"(bb)
+              [c11] "=&r"(c11), [lo] "=&r"(lo), [hi] "+&r"(hi), "=&d"(f), [x0] "=&x"(x0), [x1] "=&x"(x1),
+              "=@ccc"(slow), "=m"(*out), "=m"(bb)
             : [a] "r"(a), [b] "r"(bb), [o] "r"(out), [hdr] "m"(hdr), "m"(*a), "m"(*b));
     return slow;
 }
