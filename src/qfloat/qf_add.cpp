@@ -1,6 +1,12 @@
 // Addition and subtraction, correctly rounded to 352 bits; negation and
-// absolute value. Subtraction is addition of the negated second operand.
+// absolute value. Subtraction is addition of the negated second operand. On
+// x86-64 a second build (qf_cpu.h) adds operands of equal signs with MULX.
+#include "qf_cpu.h"
 #include "qf_six_limbs.h"
+
+#if defined(QF_ADX_PATH)
+#include <emmintrin.h>
+#endif
 
 #if defined(__GNUC__)
 #define QF_ALWAYS_INLINE inline __attribute__((always_inline))
@@ -343,6 +349,206 @@ static inline int canonical(const qfloat *x)
     return (x->exponent - 1u < QFLT_EXP_INFNAN - 1u) & (int)(x->mantissa[1] >> 31);
 }
 
+#if defined(QF_ADX_PATH)
+// The tail shared by add_near_adx and add_far_adx: rounds the sum s0 .. s5
+// (carry set when it carried out of s0; the bits lost below s5 folded into
+// its lowest bit) and stores it, or sets the carry and stores nothing.
+#define ADD_ROUND_STORE_ASM                                                                                  \
+    "jc 2f\n\t"                                                                                              \
+    "movq %[hdr], %[ha]\n" /* round to nearest, ties to even: add 2^31 - 1 + (the last kept bit) to          \
+                              the 32 bits below it; a carry out of limb 5 goes the slow way */               \
+    "3:\n\t"                                                                                                 \
+    "rorxq $32, %[s5], %[t]\n\t"                                                                             \
+    "andl $1, %k[t]\n\t"                                                                                     \
+    "addq $0x7FFFFFFF, %[t]\n\t"                                                                             \
+    "addq %[t], %[s5]\n\t"                                                                                   \
+    "jc 1f\n\t" /* store, the halves swapped back (no flags change: the carry stays                          \
+                   clear); limb 5 whole at 48 first, so that its high half lands in word                     \
+                   11 and its low half is overwritten by limb 4 */                                           \
+    "rorxq $32, %[s0], %[s0]\n\t"                                                                            \
+    "rorxq $32, %[s1], %[s1]\n\t"                                                                            \
+    "rorxq $32, %[s2], %[s2]\n\t"                                                                            \
+    "rorxq $32, %[s3], %[s3]\n\t"                                                                            \
+    "rorxq $32, %[s4], %[s4]\n\t"                                                                            \
+    "movq %[ha], (%[o])\n\t"                                                                                 \
+    "movl $0, 8(%[o])\n\t"                                                                                   \
+    "movq %[s0], 12(%[o])\n\t"                                                                               \
+    "movq %[s1], 20(%[o])\n\t"                                                                               \
+    "movq %[s2], 28(%[o])\n\t"                                                                               \
+    "movq %[s3], 36(%[o])\n\t"                                                                               \
+    "movq %[s5], 48(%[o])\n\t"                                                                               \
+    "movq %[s4], 44(%[o])\n\t"                                                                               \
+    "jmp 1f\n" /* the sum carried out of limb 0: one bit right, the bit shifted out                          \
+                  kept as sticky, the exponent one higher (beyond the range: the slow                        \
+                  way) */                                                                                    \
+    "2:\n\t"                                                                                                 \
+    "movq %[s5], %[t]\n\t"                                                                                   \
+    "andl $1, %k[t]\n\t"                                                                                     \
+    "shrdq $1, %[s4], %[s5]\n\t"                                                                             \
+    "shrdq $1, %[s3], %[s4]\n\t"                                                                             \
+    "shrdq $1, %[s2], %[s3]\n\t"                                                                             \
+    "shrdq $1, %[s1], %[s2]\n\t"                                                                             \
+    "shrdq $1, %[s0], %[s1]\n\t"                                                                             \
+    "shrq $1, %[s0]\n\t"                                                                                     \
+    "btsq $63, %[s0]\n\t"                                                                                    \
+    "orq %[t], %[s5]\n\t"                                                                                    \
+    "rorxq $32, %[hdr], %[ha]\n\t"                                                                           \
+    "addq $1, %[ha]\n\t"                                                                                     \
+    "cmpl $65535, %k[ha]\n\t"                                                                                \
+    "rorxq $32, %[ha], %[ha]\n\t"                                                                            \
+    "jne 3b\n\t"                                                                                             \
+    "stc\n"                                                                                                  \
+    "1:"
+
+// Same signs, |x| + |y| for y d binades below x, 1 <= d <= 64, rounded and
+// stored with MULX; returns 0. Returns 1 and writes nothing when the rounding
+// carries beyond the last kept limb (at most once in 2^32) or the sum
+// overflows: the caller then takes the general path. hdr: out's first 64
+// bits (sign word, x's biased exponent).
+//
+// y's limbs (read with their halves swapped by RORX) times 2^(64 - d) split
+// into the part that stays (high half) and the part that moves into the limb
+// below (low half); LEA joins them without touching the carry of the sum.
+// The low half of limb 5's product holds the bits of y shifted below the six
+// limbs: they are folded into the lowest bit (below the 32 rounding bits, so
+// rounding sees "more than nothing").
+static inline int add_near_adx(qfloat *out, const qfloat *x, const qfloat *y, uint32_t d, uint64_t hdr)
+{
+    uint64_t s0, s1, s2, s3, s4, s5, ha, l, t, m, dd = d;
+    unsigned char slow;
+    __asm__("negl %%ecx\n\t"
+            "movl $1, %%edx\n\t"
+            "shlxq %%rcx, %%rdx, %%rdx\n\t"
+            "movl 52(%[y]), %k[t]\n\t"
+            "shlq $32, %[t]\n\t"
+            "mulxq %[t], %[l], %[ha]\n\t"
+            "negq %[l]\n\t"
+            "sbbq %[l], %[l]\n\t"
+            "negq %[l]\n\t"
+            "rorxq $32, 44(%[y]), %[t]\n\t"
+            "mulxq %[t], %[t], %%rcx\n\t"
+            "leaq (%[ha], %[t]), %[s5]\n\t"
+            "orq %[l], %[s5]\n\t"
+            "movl 52(%[x]), %k[t]\n\t"
+            "shlq $32, %[t]\n\t"
+            "addq %[t], %[s5]\n\t"
+            "rorxq $32, 36(%[y]), %[t]\n\t"
+            "mulxq %[t], %[t], %[ha]\n\t"
+            "leaq (%%rcx, %[t]), %[t]\n\t"
+            "rorxq $32, 44(%[x]), %[s4]\n\t"
+            "adcq %[t], %[s4]\n\t"
+            "rorxq $32, 28(%[y]), %[t]\n\t"
+            "mulxq %[t], %[t], %%rcx\n\t"
+            "leaq (%[ha], %[t]), %[t]\n\t"
+            "rorxq $32, 36(%[x]), %[s3]\n\t"
+            "adcq %[t], %[s3]\n\t"
+            "rorxq $32, 20(%[y]), %[t]\n\t"
+            "mulxq %[t], %[t], %[ha]\n\t"
+            "leaq (%%rcx, %[t]), %[t]\n\t"
+            "rorxq $32, 28(%[x]), %[s2]\n\t"
+            "adcq %[t], %[s2]\n\t"
+            "rorxq $32, 12(%[y]), %[t]\n\t"
+            "mulxq %[t], %[t], %%rcx\n\t"
+            "leaq (%[ha], %[t]), %[t]\n\t"
+            "rorxq $32, 20(%[x]), %[s1]\n\t"
+            "adcq %[t], %[s1]\n\t"
+            "rorxq $32, 12(%[x]), %[s0]\n\t"
+            "adcq %%rcx, %[s0]\n\t" ADD_ROUND_STORE_ASM
+            : [s0] "=&r"(s0), [s1] "=&r"(s1), [s2] "=&r"(s2), [s3] "=&r"(s3), [s4] "=&r"(s4), [s5] "=&r"(s5),
+              [ha] "=&r"(ha), [l] "=&r"(l), [t] "=&r"(t), "=&d"(m), "+&c"(dd), "=@ccc"(slow), "=m"(*out)
+            : [x] "r"(x), [y] "r"(y), [o] "r"(out), [hdr] "m"(hdr), "m"(*x), "m"(*y));
+    return slow;
+}
+
+// Same signs, |x| + |y| for y d binades below x, 65 <= d <= 384, word 11 of y
+// nonzero, rounded and stored with MULX; returns 0. Returns 1 and writes
+// nothing when the rounding carries beyond the last kept limb (at most once
+// in 2^32) or the sum overflows: the caller then takes the general path.
+// hdr: out's first 64 bits (sign word, x's biased exponent).
+//
+// With d = 64 q + r, 1 <= r <= 64: y's limbs (halves swapped by PSHUFD) go to
+// a buffer behind five zero limbs, so that reading it q limbs early moves
+// them down q limbs; each limb times 2^(64 - r) then splits into the part
+// that stays (high half) and the part that moves into the limb below (low
+// half). LEA joins them without touching the carry of the sum. Bits of y
+// shifted below the six limbs exist exactly when y's trailing zeros,
+// 32 + bsf(word 11), fall short of d: they are folded into the lowest bit
+// (below the 32 rounding bits, so rounding sees "more than nothing").
+static inline int add_far_adx(qfloat *out, const qfloat *x, const qfloat *y, uint32_t d, uint64_t hdr)
+{
+    alignas(16) uint64_t yb[2 * QF_LIMBS];
+    uint64_t s0, s1, s2, s3, s4, s5, ha, l, m, dd = d;
+    uintptr_t yp = (uintptr_t)y, tp = (uintptr_t)yb;
+    __m128i x0, x1;
+    unsigned char slow;
+    __asm__("movq 12(%[y]), %[x0]\n\t"
+            "movhps 20(%[y]), %[x0]\n\t"
+            "pshufd $0xB1, %[x0], %[x0]\n\t"
+            "movdqa %[x0], 48(%[t])\n\t"
+            "movq 28(%[y]), %[x0]\n\t"
+            "movhps 36(%[y]), %[x0]\n\t"
+            "pshufd $0xB1, %[x0], %[x0]\n\t"
+            "movdqa %[x0], 64(%[t])\n\t"
+            "movq 44(%[y]), %[x0]\n\t"
+            "movd 52(%[y]), %[x1]\n\t"
+            "punpcklqdq %[x1], %[x0]\n\t"
+            "pshufd $0xB1, %[x0], %[x0]\n\t"
+            "movdqa %[x0], 80(%[t])\n\t"
+            "pxor %[x1], %[x1]\n\t"
+            "movdqa %[x1], (%[t])\n\t"
+            "movdqa %[x1], 16(%[t])\n\t"
+            "movdqa %[x1], 32(%[t])\n\t"
+            // l = 1 when bits of y fall below the six limbs
+            "bsfl 52(%[y]), %k[l]\n\t"
+            "addl $32, %k[l]\n\t"
+            "cmpl %%ecx, %k[l]\n\t"
+            "sbbq %[l], %[l]\n\t"
+            "negq %[l]\n\t"
+            // y: the buffer read q = (d - 1) / 64 limbs early; rdx = 2^(64 - r)
+            "leaq -1(%%rcx), %[y]\n\t"
+            "shrq $6, %[y]\n\t"
+            "negq %[y]\n\t"
+            "leaq 48(%[t], %[y], 8), %[y]\n\t"
+            "negl %%ecx\n\t"
+            "movl $1, %%edx\n\t"
+            "shlxq %%rcx, %%rdx, %%rdx\n\t"
+            // limb 5 of the shifted y, the sticky bit, x's limb 5 added
+            "mulxq 40(%[y]), %[t], %[ha]\n\t"
+            "mulxq 32(%[y]), %[t], %%rcx\n\t"
+            "leaq (%[ha], %[t]), %[s5]\n\t"
+            "orq %[l], %[s5]\n\t"
+            "movl 52(%[x]), %k[t]\n\t"
+            "shlq $32, %[t]\n\t"
+            "addq %[t], %[s5]\n\t"
+            // limbs 4 .. 0 down the carry chain
+            "mulxq 24(%[y]), %[t], %[ha]\n\t"
+            "leaq (%%rcx, %[t]), %[t]\n\t"
+            "rorxq $32, 44(%[x]), %[s4]\n\t"
+            "adcq %[t], %[s4]\n\t"
+            "mulxq 16(%[y]), %[t], %%rcx\n\t"
+            "leaq (%[ha], %[t]), %[t]\n\t"
+            "rorxq $32, 36(%[x]), %[s3]\n\t"
+            "adcq %[t], %[s3]\n\t"
+            "mulxq 8(%[y]), %[t], %[ha]\n\t"
+            "leaq (%%rcx, %[t]), %[t]\n\t"
+            "rorxq $32, 28(%[x]), %[s2]\n\t"
+            "adcq %[t], %[s2]\n\t"
+            "mulxq (%[y]), %[t], %%rcx\n\t"
+            "leaq (%[ha], %[t]), %[t]\n\t"
+            "rorxq $32, 20(%[x]), %[s1]\n\t"
+            "adcq %[t], %[s1]\n\t"
+            "rorxq $32, 12(%[x]), %[s0]\n\t"
+            "adcq %%rcx, %[s0]\n\t" ADD_ROUND_STORE_ASM
+            : [s0] "=&r"(s0), [s1] "=&r"(s1), [s2] "=&r"(s2), [s3] "=&r"(s3), [s4] "=&r"(s4), [s5] "=&r"(s5),
+              [ha] "=&r"(ha), [l] "=&r"(l),
+              "=&d"(m), [x0] "=&x"(x0), [x1] "=&x"(x1), [y] "+&r"(yp), [t] "+&r"(tp), "+&c"(dd),
+              "=@ccc"(slow), "=m"(*out), "=m"(yb)
+            : [x] "r"(x), [o] "r"(out), [hdr] "m"(hdr), "m"(*x), "m"(*y));
+    return slow;
+}
+
+#endif
+
 // a + b, with b's sign flipped when flip is 1. The operand with the larger
 // exponent (a when they are equal) is read as x, the other as y: which one
 // it is is as good as random, so it is chosen by selects, not a branch.
@@ -374,6 +580,77 @@ static QF_ALWAYS_INLINE void add_signed(qfloat *out, const qfloat *a, const qflo
     }
 }
 
+#if defined(QF_ADX_PATH)
+// add_signed of the MULX build: equal signs (after the flip) go to
+// add_near_adx or add_far_adx where they apply; everything else, and their
+// rare cases, as in add_signed.
+static QF_ALWAYS_INLINE void add_signed_adx(qfloat *out, const qfloat *a, const qfloat *b, int flip)
+{
+    uint32_t xa = a->exponent, xb = b->exponent;
+    if (QF_UNLIKELY(xa - 1u >= QFLT_EXP_INFNAN - 1u) || QF_UNLIKELY(xb - 1u >= QFLT_EXP_INFNAN - 1u) ||
+        QF_UNLIKELY((int32_t)(a->mantissa[1] & b->mantissa[1]) >= 0)) {
+        add_general(out, a, b, flip);
+        return;
+    }
+    int na = a->sign != 0, nb = (b->sign != 0) ^ flip;
+    int swap = xa < xb;
+    const qfloat *x = swap ? b : a, *y = swap ? a : b;
+    uint32_t d = swap ? xb - xa : xa - xb, xx = swap ? xb : xa;
+    int32_t ex = (int32_t)xx - QFLT_EXP_BIAS;
+    if (na == nb) {
+        uint64_t hdr = (uint64_t)xx << 32 | (uint32_t)-na;
+        if (d - 1u < 64u) {
+            if (QF_LIKELY(!add_near_adx(out, x, y, d, hdr)))
+                return;
+        } else if (QF_LIKELY(d - 1u < 64u * QF_LIMBS && y->mantissa[11] != 0)) {
+            if (QF_LIKELY(!add_far_adx(out, x, y, d, hdr)))
+                return;
+        }
+        if (d < 64)
+            add_packed_near(out, na, ex, x, d, y);
+        else
+            add_packed_far(out, na, ex, x, d, y);
+        return;
+    }
+    int nx = swap ? nb : na;
+    if (d <= 1)
+        sub_packed_near(out, nx, ex, x, d, y);
+    else if (d < 64)
+        sub_packed_mid(out, nx, ex, x, d, y);
+    else
+        sub_packed_far(out, nx, ex, x, d, y);
+}
+#endif
+
+#if defined(QF_ADX_PATH)
+// a + b and a - b, the generic x86-64 build.
+void qf_add_generic(qfloat *out, const qfloat *a, const qfloat *b)
+{
+    add_signed(out, a, b, 0);
+}
+
+void qf_sub_generic(qfloat *out, const qfloat *a, const qfloat *b)
+{
+    add_signed(out, a, b, 1);
+}
+
+// a + b and a - b, the MULX build.
+QF_ADX_TARGET void qf_add_adx(qfloat *out, const qfloat *a, const qfloat *b)
+{
+    add_signed_adx(out, a, b, 0);
+}
+
+QF_ADX_TARGET void qf_sub_adx(qfloat *out, const qfloat *a, const qfloat *b)
+{
+    add_signed_adx(out, a, b, 1);
+}
+
+// The exported entries: one of the builds (qf_cpu.h).
+QF_DISPATCH(__op_plus_pqfloat_pqfloat, (qfloat * out, const qfloat *a, const qfloat *b), (out, a, b),
+            qf_add_generic, qf_add_adx)
+QF_DISPATCH(__op_minus_pqfloat_pqfloat, (qfloat * out, const qfloat *a, const qfloat *b), (out, a, b),
+            qf_sub_generic, qf_sub_adx)
+#else
 void __op_plus_pqfloat_pqfloat(qfloat *out, const qfloat *a, const qfloat *b)
 {
     add_signed(out, a, b, 0);
@@ -383,6 +660,7 @@ void __op_minus_pqfloat_pqfloat(qfloat *out, const qfloat *a, const qfloat *b)
 {
     add_signed(out, a, b, 1);
 }
+#endif
 
 // -a for zeros, infinities, NaN and noncanonical patterns.
 #if defined(__GNUC__)

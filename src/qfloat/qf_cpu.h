@@ -37,7 +37,11 @@ extern "C" {
  * x86-64 only and may be called only when qf_cpu_bmi2_adx() is nonzero. */
 void qf_mul_generic(qfloat *out, const qfloat *a, const qfloat *b);
 #if defined(QF_ADX_PATH)
+void qf_add_generic(qfloat *out, const qfloat *a, const qfloat *b);
+void qf_sub_generic(qfloat *out, const qfloat *a, const qfloat *b);
 void qf_mul_adx(qfloat *out, const qfloat *a, const qfloat *b);
+void qf_add_adx(qfloat *out, const qfloat *a, const qfloat *b);
+void qf_sub_adx(qfloat *out, const qfloat *a, const qfloat *b);
 
 /* The cached choice of the entries without an indirect function: 0 before
  * the first call, then 1 (generic) or 2 (BMI2 and ADX). */

@@ -100,13 +100,9 @@ std::vector<Path> paths()
 {
     std::vector<Path> v = {EXPORTED};
 #if defined(QF_ADX_PATH)
-    v.push_back({"generic",
-                 {__op_plus_pqfloat_pqfloat, __op_minus_pqfloat_pqfloat, qf_mul_generic,
-                  __op_divide_pqfloat_pqfloat}});
+    v.push_back({"generic", {qf_add_generic, qf_sub_generic, qf_mul_generic, __op_divide_pqfloat_pqfloat}});
     if (qf_cpu_bmi2_adx())
-        v.push_back({"adx",
-                     {__op_plus_pqfloat_pqfloat, __op_minus_pqfloat_pqfloat, qf_mul_adx,
-                      __op_divide_pqfloat_pqfloat}});
+        v.push_back({"adx", {qf_add_adx, qf_sub_adx, qf_mul_adx, __op_divide_pqfloat_pqfloat}});
     else
         std::printf("no BMI2 and ADX here: the MULX build is not tested\n");
 #endif
