@@ -353,34 +353,38 @@ static inline int canonical(const qfloat *x)
 // The tail shared by add_near_adx and add_far_adx: rounds the sum s0 .. s5
 // (carry set when it carried out of s0; the bits lost below s5 folded into
 // its lowest bit) and stores it, or sets the carry and stores nothing.
+//   3: rounds to nearest, ties to even, by adding 2^31 - 1 + (the last kept
+//      bit) to the 32 bits below that bit; a carry out of limb 5 goes the
+//      slow way. Then stores, the halves swapped back by RORX (which leaves
+//      the carry clear), each piece the size that readers load, so that the
+//      stores forward to them.
+//   2: the sum carried out of limb 0: one bit right, the bit shifted out
+//      kept as sticky, the exponent one higher (beyond the range: the slow
+//      way); then as 3.
 #define ADD_ROUND_STORE_ASM                                                                                  \
     "jc 2f\n\t"                                                                                              \
-    "movq %[hdr], %[ha]\n" /* round to nearest, ties to even: add 2^31 - 1 + (the last kept bit) to          \
-                              the 32 bits below it; a carry out of limb 5 goes the slow way */               \
+    "movq %[hdr], %[ha]\n"                                                                                   \
     "3:\n\t"                                                                                                 \
     "rorxq $32, %[s5], %[t]\n\t"                                                                             \
     "andl $1, %k[t]\n\t"                                                                                     \
     "addq $0x7FFFFFFF, %[t]\n\t"                                                                             \
     "addq %[t], %[s5]\n\t"                                                                                   \
-    "jc 1f\n\t" /* store, the halves swapped back (no flags change: the carry stays                          \
-                   clear); limb 5 whole at 48 first, so that its high half lands in word                     \
-                   11 and its low half is overwritten by limb 4 */                                           \
+    "jc 1f\n\t"                                                                                              \
     "rorxq $32, %[s0], %[s0]\n\t"                                                                            \
     "rorxq $32, %[s1], %[s1]\n\t"                                                                            \
     "rorxq $32, %[s2], %[s2]\n\t"                                                                            \
     "rorxq $32, %[s3], %[s3]\n\t"                                                                            \
     "rorxq $32, %[s4], %[s4]\n\t"                                                                            \
+    "rorxq $32, %[s5], %[s5]\n\t"                                                                            \
     "movq %[ha], (%[o])\n\t"                                                                                 \
     "movl $0, 8(%[o])\n\t"                                                                                   \
     "movq %[s0], 12(%[o])\n\t"                                                                               \
     "movq %[s1], 20(%[o])\n\t"                                                                               \
     "movq %[s2], 28(%[o])\n\t"                                                                               \
     "movq %[s3], 36(%[o])\n\t"                                                                               \
-    "movq %[s5], 48(%[o])\n\t"                                                                               \
     "movq %[s4], 44(%[o])\n\t"                                                                               \
-    "jmp 1f\n" /* the sum carried out of limb 0: one bit right, the bit shifted out                          \
-                  kept as sticky, the exponent one higher (beyond the range: the slow                        \
-                  way) */                                                                                    \
+    "movl %k[s5], 52(%[o])\n\t"                                                                              \
+    "jmp 1f\n"                                                                                               \
     "2:\n\t"                                                                                                 \
     "movq %[s5], %[t]\n\t"                                                                                   \
     "andl $1, %k[t]\n\t"                                                                                     \

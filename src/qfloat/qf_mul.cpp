@@ -401,15 +401,15 @@ static inline unsigned mul_by_limb_mulq(const uint64_t *x, uint64_t d, uint64_t 
 // cutting is then exact unless the 32 bits below that bit lie in
 // [2^31 - 24, 2^31] (a carry out of them rounds T the same way as N).
 //
-// b's limbs go to bb (most significant first, then a zero limb), their
+// b's limbs go to bb (most significant first), their
 // halves swapped by PSHUFD (off the ports that the carry chains use); each
 // row of products holds a's limb A_i (read with its halves swapped by RORX)
 // times B_(5-i) .. B_5: the low halves go down the carry chain of ADCX, the
 // high halves down that of ADOX, so that both chains run side by side.
 static inline int mul_round_adx(qfloat *out, const qfloat *a, const qfloat *b, uint64_t hdr)
 {
-    alignas(16) uint64_t bb[QF_LIMBS + 2];
-    uint64_t c6, c7, c8, c9, c10, c11, lo, f;
+    alignas(16) uint64_t bb[QF_LIMBS];
+    uint64_t c6, c7, c8, c9, c10, c11, lo, f, k, z;
     __m128i x0, x1;
     uintptr_t hi = (uintptr_t)b;
     unsigned char slow;
@@ -426,7 +426,18 @@ static inline int mul_round_adx(qfloat *out, const qfloat *a, const qfloat *b, u
             "punpcklqdq %[x1], %[x0]\n\t"
             "pshufd $0xB1, %[x0], %[x0]\n\t"
             "movdqa %[x0], 32(%[b])\n\t"
-            "movq $0, 48(%[b])\n\t"
+            "xorl %k[z], %k[z]\n\t"
+            // k = 1 when the product's top bit is clear: c11 exceeds
+            // hi(A_5 B_5) by at most 2, so that decides unless it lies
+            // within 3 below 2^63 (then the slow way)
+            "rorxq $32, 12(%[a]), %%rdx\n\t"
+            "mulxq (%[b]), %[lo], %[k]\n\t"
+            "leaq 3(%[k]), %[lo]\n\t"
+            "xorq %[k], %[lo]\n\t"
+            "btq $63, %[lo]\n\t"
+            "jc 1f\n\t"
+            "shrq $63, %[k]\n\t"
+            "xorl $1, %k[k]\n\t"
             // A_0: column 5
             "movl 52(%[a]), %%edx\n\t"
             "shlq $32, %%rdx\n\t"
@@ -438,8 +449,8 @@ static inline int mul_round_adx(qfloat *out, const qfloat *a, const qfloat *b, u
             "adoxq %[hi], %[c6]\n\t"
             "mulxq (%[b]), %[lo], %[c7]\n\t"
             "adcxq %[lo], %[c6]\n\t"
-            "adoxq 48(%[b]), %[c7]\n\t"
-            "adcxq 48(%[b]), %[c7]\n\t"
+            "adoxq %[z], %[c7]\n\t"
+            "adcxq %[z], %[c7]\n\t"
             // A_2: columns 5 .. 7
             "rorxq $32, 36(%[a]), %%rdx\n\t"
             "xorl %k[lo], %k[lo]\n\t"
@@ -450,8 +461,8 @@ static inline int mul_round_adx(qfloat *out, const qfloat *a, const qfloat *b, u
             "adoxq %[hi], %[c7]\n\t"
             "mulxq (%[b]), %[lo], %[c8]\n\t"
             "adcxq %[lo], %[c7]\n\t"
-            "adoxq 48(%[b]), %[c8]\n\t"
-            "adcxq 48(%[b]), %[c8]\n\t"
+            "adoxq %[z], %[c8]\n\t"
+            "adcxq %[z], %[c8]\n\t"
             // A_3: columns 5 .. 8
             "rorxq $32, 28(%[a]), %%rdx\n\t"
             "xorl %k[lo], %k[lo]\n\t"
@@ -465,8 +476,8 @@ static inline int mul_round_adx(qfloat *out, const qfloat *a, const qfloat *b, u
             "adoxq %[hi], %[c8]\n\t"
             "mulxq (%[b]), %[lo], %[c9]\n\t"
             "adcxq %[lo], %[c8]\n\t"
-            "adoxq 48(%[b]), %[c9]\n\t"
-            "adcxq 48(%[b]), %[c9]\n\t"
+            "adoxq %[z], %[c9]\n\t"
+            "adcxq %[z], %[c9]\n\t"
             // A_4: columns 5 .. 9
             "rorxq $32, 20(%[a]), %%rdx\n\t"
             "xorl %k[lo], %k[lo]\n\t"
@@ -483,8 +494,8 @@ static inline int mul_round_adx(qfloat *out, const qfloat *a, const qfloat *b, u
             "adoxq %[hi], %[c9]\n\t"
             "mulxq (%[b]), %[lo], %[c10]\n\t"
             "adcxq %[lo], %[c9]\n\t"
-            "adoxq 48(%[b]), %[c10]\n\t"
-            "adcxq 48(%[b]), %[c10]\n\t"
+            "adoxq %[z], %[c10]\n\t"
+            "adcxq %[z], %[c10]\n\t"
             // A_5: columns 5 .. 10
             "rorxq $32, 12(%[a]), %%rdx\n\t"
             "xorl %k[lo], %k[lo]\n\t"
@@ -504,40 +515,48 @@ static inline int mul_round_adx(qfloat *out, const qfloat *a, const qfloat *b, u
             "adoxq %[hi], %[c10]\n\t"
             "mulxq (%[b]), %[lo], %[c11]\n\t"
             "adcxq %[lo], %[c10]\n\t"
-            "adoxq 48(%[b]), %[c11]\n\t"
-            "adcxq 48(%[b]), %[c11]\n\t"
-            // normalize: each limb times f = 2 - (top bit), the bit carried
-            // up from the limb below in the high half of its product
-            "movq %[c11], %%rdx\n\t"
-            "sarq $63, %%rdx\n\t"
-            "addq $2, %%rdx\n\t"
-            "mulxq %[c6], %[c6], %[lo]\n\t"
-            "mulxq %[c7], %[c7], %[hi]\n\t"
-            "orq %[lo], %[c7]\n\t"
-            "mulxq %[c8], %[c8], %[lo]\n\t"
-            "orq %[hi], %[c8]\n\t"
-            "mulxq %[c9], %[c9], %[hi]\n\t"
-            "orq %[lo], %[c9]\n\t"
-            "mulxq %[c10], %[c10], %[lo]\n\t"
-            "orq %[hi], %[c10]\n\t"
-            "mulxq %[c11], %[c11], %[hi]\n\t"
+            "adoxq %[z], %[c11]\n\t"
+            "adcxq %[z], %[c11]\n\t"
+            // normalize: times 2^k, limb by limb from the top (each reads
+            // the top bit of the limb below before that one is shifted)
+            "rorxq $63, %[c10], %[lo]\n\t"
+            "andq %[k], %[lo]\n\t"
+            "shlxq %[k], %[c11], %[c11]\n\t"
             "orq %[lo], %[c11]\n\t"
+            "rorxq $63, %[c9], %[lo]\n\t"
+            "andq %[k], %[lo]\n\t"
+            "shlxq %[k], %[c10], %[c10]\n\t"
+            "orq %[lo], %[c10]\n\t"
+            "rorxq $63, %[c8], %[lo]\n\t"
+            "andq %[k], %[lo]\n\t"
+            "shlxq %[k], %[c9], %[c9]\n\t"
+            "orq %[lo], %[c9]\n\t"
+            "rorxq $63, %[c7], %[lo]\n\t"
+            "andq %[k], %[lo]\n\t"
+            "shlxq %[k], %[c8], %[c8]\n\t"
+            "orq %[lo], %[c8]\n\t"
+            "rorxq $63, %[c6], %[lo]\n\t"
+            "andq %[k], %[lo]\n\t"
+            "shlxq %[k], %[c7], %[c7]\n\t"
+            "orq %[lo], %[c7]\n\t"
+            "shlxq %[k], %[c6], %[c6]\n\t"
             // undecided: the low 32 bits of c6 in [2^31 - 24, 2^31]
             "leal -2147483624(%[c6]), %k[lo]\n\t"
             "cmpl $25, %k[lo]\n\t"
             "jb 1f\n\t"
             // out's first 64 bits
-            "shlq $32, %%rdx\n\t"
+            "movq %[k], %[lo]\n\t"
+            "shlq $32, %[lo]\n\t"
             "movq %[hdr], %[hi]\n\t"
-            "subq %%rdx, %[hi]\n\t"
+            "subq %[lo], %[hi]\n\t"
             // round: half a unit of the last kept bit; a carry out of c6
             // goes the slow way
             "movl $0x80000000, %k[lo]\n\t"
             "addq %[lo], %[c6]\n\t"
             "jc 1f\n\t"
             // store, the halves swapped back (no flags change: the carry
-            // stays clear); c6 whole at 48 first, so that its high half
-            // lands in word 11 and its low half is overwritten by c7
+            // stays clear); every piece the size that readers load, so
+            // that the stores forward to them
             "rorxq $32, %[c11], %[c11]\n\t"
             "rorxq $32, %[c10], %[c10]\n\t"
             "rorxq $32, %[c9], %[c9]\n\t"
@@ -549,12 +568,14 @@ static inline int mul_round_adx(qfloat *out, const qfloat *a, const qfloat *b, u
             "movq %[c10], 20(%[o])\n\t"
             "movq %[c9], 28(%[o])\n\t"
             "movq %[c8], 36(%[o])\n\t"
-            "movq %[c6], 48(%[o])\n\t"
-            "movq %[c7], 44(%[o])\n"
+            "rorxq $32, %[c6], %[c6]\n\t"
+            "movq %[c7], 44(%[o])\n\t"
+            "movl %k[c6], 52(%[o])\n"
             "1:"
             : [c6] "=&r"(c6), [c7] "=&r"(c7), [c8] "=&r"(c8), [c9] "=&r"(c9), [c10] "=&r"(c10),
-              [c11] "=&r"(c11), [lo] "=&r"(lo), [hi] "+&r"(hi), "=&d"(f), [x0] "=&x"(x0), [x1] "=&x"(x1),
-              "=@ccc"(slow), "=m"(*out), "=m"(bb)
+              [c11] "=&r"(c11), [lo] "=&r"(lo), [hi] "+&r"(hi),
+              "=&d"(f), [k] "=&r"(k), [z] "=&r"(z), [x0] "=&x"(x0), [x1] "=&x"(x1), "=@ccc"(slow), "=m"(*out),
+              "=m"(bb)
             : [a] "r"(a), [b] "r"(bb), [o] "r"(out), [hdr] "m"(hdr), "m"(*a), "m"(*b));
     return slow;
 }
@@ -688,7 +709,7 @@ static QF_ALWAYS_INLINE void multiply(qfloat *out, const qfloat *a, const qfloat
 #if defined(QF_ADX_PATH)
     if (adx) {
         uint32_t sign = (uint32_t) - (a->sign == 0) ^ (uint32_t) - (b->sign == 0);
-        uint64_t hdr = (uint64_t)(xa + xb - QFLT_EXP_BIAS + 1) << 32 | sign;
+        uint64_t hdr = (uint64_t)(xa + xb - QFLT_EXP_BIAS) << 32 | sign;
         if (QF_UNLIKELY(mul_round_adx(out, a, b, hdr)))
             mul_slow_of(out, a, b);
         return;
