@@ -85,15 +85,18 @@ static inline uint64_t load64(const void *p)
 
 int __op_equal_pqfloat_pqfloat(const qfloat *a, const qfloat *b)
 {
-    if (QF_LIKELY(canonical(a) & canonical(b))) {
+    if (QF_LIKELY(canonical(a)) && QF_LIKELY(canonical(b))) {
         // one encoding per value: equal signs, exponents and words 1..11,
-        // these compared as they lie (five 64-bit pieces and word 11)
+        // these compared as they lie (five 64-bit pieces and word 11); the
+        // last word alone settles most unequal pairs
+        if (a->mantissa[11] != b->mantissa[11])
+            return 0;
         uint64_t diff = (load64(&a->mantissa[1]) ^ load64(&b->mantissa[1])) |
                         (load64(&a->mantissa[3]) ^ load64(&b->mantissa[3])) |
                         (load64(&a->mantissa[5]) ^ load64(&b->mantissa[5])) |
                         (load64(&a->mantissa[7]) ^ load64(&b->mantissa[7])) |
                         (load64(&a->mantissa[9]) ^ load64(&b->mantissa[9])) |
-                        (a->mantissa[11] ^ b->mantissa[11]) | (a->exponent ^ b->exponent);
+                        (a->exponent ^ b->exponent);
         return (diff == 0) & ((a->sign != 0) == (b->sign != 0));
     }
     return compare(a, b) == 0;
