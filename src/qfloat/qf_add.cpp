@@ -352,7 +352,8 @@ static inline int canonical(const qfloat *x)
 #if defined(QF_ADX_PATH)
 // The tail shared by add_near_adx and add_far_adx: rounds the sum s0 .. s5
 // (carry set when it carried out of s0; the bits lost below s5 folded into
-// its lowest bit) and stores it, or sets the carry and stores nothing.
+// its lowest bit, by the code STICKY when not yet) and stores it, or sets the
+// carry and stores nothing.
 //   3: rounds to nearest, ties to even, by adding 2^31 - 1 + (the last kept
 //      bit) to the 32 bits below that bit; a carry out of limb 5 goes the
 //      slow way. Then stores, the halves swapped back by RORX (which leaves
@@ -361,9 +362,8 @@ static inline int canonical(const qfloat *x)
 //   2: the sum carried out of limb 0: one bit right, the bit shifted out
 //      kept as sticky, the exponent one higher (beyond the range: the slow
 //      way); then as 3.
-#define ADD_ROUND_STORE_ASM                                                                                  \
-    "jc 2f\n\t"                                                                                              \
-    "movq %[hdr], %[ha]\n"                                                                                   \
+#define ADD_ROUND_STORE_ASM(STICKY)                                                                          \
+    "jc 2f\n\t" STICKY "movq %[hdr], %[ha]\n"                                                                \
     "3:\n\t"                                                                                                 \
     "rorxq $32, %[s5], %[t]\n\t"                                                                             \
     "andl $1, %k[t]\n\t"                                                                                     \
@@ -385,8 +385,7 @@ static inline int canonical(const qfloat *x)
     "movq %[s4], 44(%[o])\n\t"                                                                               \
     "movl %k[s5], 52(%[o])\n\t"                                                                              \
     "jmp 1f\n"                                                                                               \
-    "2:\n\t"                                                                                                 \
-    "movq %[s5], %[t]\n\t"                                                                                   \
+    "2:\n\t" STICKY "movq %[s5], %[t]\n\t"                                                                   \
     "andl $1, %k[t]\n\t"                                                                                     \
     "shrdq $1, %[s4], %[s5]\n\t"                                                                             \
     "shrdq $1, %[s3], %[s4]\n\t"                                                                             \
@@ -404,67 +403,70 @@ static inline int canonical(const qfloat *x)
     "stc\n"                                                                                                  \
     "1:"
 
-// Same signs, |x| + |y| for y d binades below x, 1 <= d <= 64, rounded and
-// stored with MULX; returns 0. Returns 1 and writes nothing when the rounding
+// Same signs, |x| + |y| for y d binades below x, 1 <= d <= 63, rounded and
+// stored; returns 0. Returns 1 and writes nothing when the rounding
 // carries beyond the last kept limb (at most once in 2^32) or the sum
 // overflows: the caller then takes the general path. hdr: out's first 64
 // bits (sign word, x's biased exponent).
 //
-// y's limbs (read with their halves swapped by RORX) times 2^(64 - d) split
-// into the part that stays (high half) and the part that moves into the limb
-// below (low half); LEA joins them without touching the carry of the sum.
-// The low half of limb 5's product holds the bits of y shifted below the six
-// limbs: they are folded into the lowest bit (below the 32 rounding bits, so
-// rounding sees "more than nothing").
+// y's limbs (read with their halves swapped by RORX) are shifted by SHRX and
+// SHLX, and the two parts of each shifted limb joined by LEA, none of which
+// touches the carry of the sum. The bits of y shifted below the six limbs
+// (limb 5 shifted left by 64 - d) are folded into the lowest bit after the
+// sum (below the 32 rounding bits, so rounding sees "more than nothing").
 static inline int add_near_adx(qfloat *out, const qfloat *x, const qfloat *y, uint32_t d, uint64_t hdr)
 {
-    uint64_t s0, s1, s2, s3, s4, s5, ha, l, t, m, dd = d;
+    uint64_t s0, s1, s2, s3, s4, s5, ha, l, t, nd = 64 - d, dd = d;
     unsigned char slow;
-    __asm__("negl %%ecx\n\t"
-            "movl $1, %%edx\n\t"
-            "shlxq %%rcx, %%rdx, %%rdx\n\t"
-            "movl 52(%[y]), %k[t]\n\t"
+    __asm__("movl 52(%[y]), %k[t]\n\t"
             "shlq $32, %[t]\n\t"
-            "mulxq %[t], %[l], %[ha]\n\t"
-            "negq %[l]\n\t"
-            "sbbq %[l], %[l]\n\t"
-            "negq %[l]\n\t"
-            "rorxq $32, 44(%[y]), %[t]\n\t"
-            "mulxq %[t], %[t], %%rcx\n\t"
-            "leaq (%[ha], %[t]), %[s5]\n\t"
+            "rorxq $32, 44(%[y]), %[ha]\n\t"
+            "shrxq %%rcx, %[t], %[s5]\n\t"
+            "shlxq %%rdx, %[ha], %[l]\n\t"
             "orq %[l], %[s5]\n\t"
-            "movl 52(%[x]), %k[t]\n\t"
-            "shlq $32, %[t]\n\t"
-            "addq %[t], %[s5]\n\t"
+            "movl 52(%[x]), %k[l]\n\t"
+            "shlq $32, %[l]\n\t"
+            "addq %[l], %[s5]\n\t"
             "rorxq $32, 36(%[y]), %[t]\n\t"
-            "mulxq %[t], %[t], %[ha]\n\t"
-            "leaq (%%rcx, %[t]), %[t]\n\t"
-            "rorxq $32, 44(%[x]), %[s4]\n\t"
-            "adcq %[t], %[s4]\n\t"
-            "rorxq $32, 28(%[y]), %[t]\n\t"
-            "mulxq %[t], %[t], %%rcx\n\t"
-            "leaq (%[ha], %[t]), %[t]\n\t"
-            "rorxq $32, 36(%[x]), %[s3]\n\t"
-            "adcq %[t], %[s3]\n\t"
+            "shrxq %%rcx, %[ha], %[ha]\n\t"
+            "shlxq %%rdx, %[t], %[s4]\n\t"
+            "leaq (%[ha], %[s4]), %[s4]\n\t"
+            "rorxq $32, 44(%[x]), %[l]\n\t"
+            "adcq %[l], %[s4]\n\t"
+            "rorxq $32, 28(%[y]), %[ha]\n\t"
+            "shrxq %%rcx, %[t], %[t]\n\t"
+            "shlxq %%rdx, %[ha], %[s3]\n\t"
+            "leaq (%[t], %[s3]), %[s3]\n\t"
+            "rorxq $32, 36(%[x]), %[l]\n\t"
+            "adcq %[l], %[s3]\n\t"
             "rorxq $32, 20(%[y]), %[t]\n\t"
-            "mulxq %[t], %[t], %[ha]\n\t"
-            "leaq (%%rcx, %[t]), %[t]\n\t"
-            "rorxq $32, 28(%[x]), %[s2]\n\t"
-            "adcq %[t], %[s2]\n\t"
-            "rorxq $32, 12(%[y]), %[t]\n\t"
-            "mulxq %[t], %[t], %%rcx\n\t"
-            "leaq (%[ha], %[t]), %[t]\n\t"
-            "rorxq $32, 20(%[x]), %[s1]\n\t"
-            "adcq %[t], %[s1]\n\t"
+            "shrxq %%rcx, %[ha], %[ha]\n\t"
+            "shlxq %%rdx, %[t], %[s2]\n\t"
+            "leaq (%[ha], %[s2]), %[s2]\n\t"
+            "rorxq $32, 28(%[x]), %[l]\n\t"
+            "adcq %[l], %[s2]\n\t"
+            "rorxq $32, 12(%[y]), %[ha]\n\t"
+            "shrxq %%rcx, %[t], %[t]\n\t"
+            "shlxq %%rdx, %[ha], %[s1]\n\t"
+            "leaq (%[t], %[s1]), %[s1]\n\t"
+            "rorxq $32, 20(%[x]), %[l]\n\t"
+            "adcq %[l], %[s1]\n\t"
+            "shrxq %%rcx, %[ha], %[ha]\n\t"
             "rorxq $32, 12(%[x]), %[s0]\n\t"
-            "adcq %%rcx, %[s0]\n\t" ADD_ROUND_STORE_ASM
+            "adcq %[ha], %[s0]\n\t" ADD_ROUND_STORE_ASM("movl 52(%[y]), %k[l]\n\t"
+                                                        "shlq $32, %[l]\n\t"
+                                                        "shlxq %%rdx, %[l], %[l]\n\t"
+                                                        "negq %[l]\n\t"
+                                                        "sbbq %[l], %[l]\n\t"
+                                                        "negq %[l]\n\t"
+                                                        "orq %[l], %[s5]\n\t")
             : [s0] "=&r"(s0), [s1] "=&r"(s1), [s2] "=&r"(s2), [s3] "=&r"(s3), [s4] "=&r"(s4), [s5] "=&r"(s5),
-              [ha] "=&r"(ha), [l] "=&r"(l), [t] "=&r"(t), "=&d"(m), "+&c"(dd), "=@ccc"(slow), "=m"(*out)
-            : [x] "r"(x), [y] "r"(y), [o] "r"(out), [hdr] "m"(hdr), "m"(*x), "m"(*y));
+              [ha] "=&r"(ha), [l] "=&r"(l), [t] "=&r"(t), "=@ccc"(slow), "=m"(*out)
+            : [x] "r"(x), [y] "r"(y), [o] "r"(out), "c"(dd), "d"(nd), [hdr] "m"(hdr), "m"(*x), "m"(*y));
     return slow;
 }
 
-// Same signs, |x| + |y| for y d binades below x, 65 <= d <= 384, word 11 of y
+// Same signs, |x| + |y| for y d binades below x, 64 <= d <= 384, word 11 of y
 // nonzero, rounded and stored with MULX; returns 0. Returns 1 and writes
 // nothing when the rounding carries beyond the last kept limb (at most once
 // in 2^32) or the sum overflows: the caller then takes the general path.
@@ -542,7 +544,7 @@ static inline int add_far_adx(qfloat *out, const qfloat *x, const qfloat *y, uin
             "rorxq $32, 20(%[x]), %[s1]\n\t"
             "adcq %[t], %[s1]\n\t"
             "rorxq $32, 12(%[x]), %[s0]\n\t"
-            "adcq %%rcx, %[s0]\n\t" ADD_ROUND_STORE_ASM
+            "adcq %%rcx, %[s0]\n\t" ADD_ROUND_STORE_ASM("")
             : [s0] "=&r"(s0), [s1] "=&r"(s1), [s2] "=&r"(s2), [s3] "=&r"(s3), [s4] "=&r"(s4), [s5] "=&r"(s5),
               [ha] "=&r"(ha), [l] "=&r"(l),
               "=&d"(m), [x0] "=&x"(x0), [x1] "=&x"(x1), [y] "+&r"(yp), [t] "+&r"(tp), "+&c"(dd),
@@ -603,7 +605,7 @@ static QF_ALWAYS_INLINE void add_signed_adx(qfloat *out, const qfloat *a, const 
     int32_t ex = (int32_t)xx - QFLT_EXP_BIAS;
     if (na == nb) {
         uint64_t hdr = (uint64_t)xx << 32 | (uint32_t)-na;
-        if (d - 1u < 64u) {
+        if (d - 1u < 63u) {
             if (QF_LIKELY(!add_near_adx(out, x, y, d, hdr)))
                 return;
         } else if (QF_LIKELY(d - 1u < 64u * QF_LIMBS && y->mantissa[11] != 0)) {
