@@ -1,6 +1,7 @@
 // Rounding of fixed-point results and the rounding decision of the exp and
 // log evaluations (Ziv's test), kept out of line: both run once per call.
 #include "qf_fixed.h"
+#include "qf_six_limbs.h"
 
 #include <string.h>
 
@@ -33,8 +34,45 @@ void qf_fx_round(qfloat *out, int neg, int32_t scale, const uint64_t *le, int n)
  * in out, and 1 is returned. Returns 0 when the interval straddles a
  * rounding boundary or reaches zero.
  */
+/*
+ * The common case of qf_fx_decide, from the 64 bits just below the last kept
+ * bit alone: with the error below their lowest bit, the interval cannot
+ * reach the half-way point unless those bits are 2^63 - 1 or 2^63, nor a
+ * value of another binade that rounds differently. Stores the rounding of
+ * approx * 2^scale and returns 1, or returns 0 (the general test decides).
+ */
+static int decide_by_window(qfloat *out, int neg, int32_t scale, const uint64_t *approx, int n, int errbit)
+{
+    int top = n - 1;
+    while (top > 0 && approx[top] == 0)
+        top--;
+    long bits = 64L * (top + 1) - qf_clz64(approx[top]); // 0 when approx is 0
+    long u = bits - QF_PREC;                             // position of the last kept bit
+    if (u - 64 <= errbit)
+        return 0;
+    uint64_t w = qf_fx_bits_at(approx, n, u - 64);
+    if (w - (1ull << 63) + 1 <= 1) // w is 2^63 - 1 or 2^63
+        return 0;
+    long e = bits + scale;
+    if (e < QF_EMIN || e > QF_EMAX)
+        return 0;
+    uint64_t m[QF_LIMBS];
+    for (int i = 0; i < QF_LIMBS; i++)
+        m[i] = qf_fx_bits_at(approx, n, bits - 64L * (i + 1));
+    m[QF_LIMBS - 1] &= QF_HIGH32;
+    if (w >> 63 && qf_add_at_limb5(m, 1ull << 32)) {
+        m[0] = 1ull << 63; // 0.111...1 rounded up to 1.0
+        if (++e > QF_EMAX)
+            return 0;
+    }
+    qf_store_limbs(out, neg, (uint32_t)(e + QFLT_EXP_BIAS), m);
+    return 1;
+}
+
 int qf_fx_decide(qfloat *out, int neg, int32_t scale, const uint64_t *approx, int n, int errbit)
 {
+    if (decide_by_window(out, neg, scale, approx, n, errbit))
+        return 1;
     uint64_t lo[QF_FX_MAX], hi[QF_FX_MAX], e[QF_FX_MAX];
     memset(e, 0, sizeof(uint64_t) * (size_t)n);
     e[errbit / 64] = 1ull << (errbit % 64);
