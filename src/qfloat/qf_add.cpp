@@ -416,7 +416,7 @@ static inline int canonical(const qfloat *x)
 // sum (below the 32 rounding bits, so rounding sees "more than nothing").
 static inline int add_near_adx(qfloat *out, const qfloat *x, const qfloat *y, uint32_t d, uint64_t hdr)
 {
-    uint64_t s0, s1, s2, s3, s4, s5, ha, l, t, nd = 64 - d, dd = d;
+    uint64_t s0, s1, s2, s3, s4, s5, ha, l, t, nd = 64 - d, dd = d; // dd: d, then out
     unsigned char slow;
     __asm__("movl 52(%[y]), %k[t]\n\t"
             "shlq $32, %[t]\n\t"
@@ -453,16 +453,18 @@ static inline int add_near_adx(qfloat *out, const qfloat *x, const qfloat *y, ui
             "adcq %[l], %[s1]\n\t"
             "shrxq %%rcx, %[ha], %[ha]\n\t"
             "rorxq $32, 12(%[x]), %[s0]\n\t"
-            "adcq %[ha], %[s0]\n\t" ADD_ROUND_STORE_ASM("movl 52(%[y]), %k[l]\n\t"
-                                                        "shlq $32, %[l]\n\t"
-                                                        "shlxq %%rdx, %[l], %[l]\n\t"
-                                                        "negq %[l]\n\t"
-                                                        "sbbq %[l], %[l]\n\t"
-                                                        "negq %[l]\n\t"
-                                                        "orq %[l], %[s5]\n\t")
+            "adcq %[ha], %[s0]\n\t"
+            "movq %[op], %[o]\n\t" ADD_ROUND_STORE_ASM("movl 52(%[y]), %k[l]\n\t"
+                                                       "shlq $32, %[l]\n\t"
+                                                       "shlxq %%rdx, %[l], %[l]\n\t"
+                                                       "negq %[l]\n\t"
+                                                       "sbbq %[l], %[l]\n\t"
+                                                       "negq %[l]\n\t"
+                                                       "orq %[l], %[s5]\n\t")
             : [s0] "=&r"(s0), [s1] "=&r"(s1), [s2] "=&r"(s2), [s3] "=&r"(s3), [s4] "=&r"(s4), [s5] "=&r"(s5),
-              [ha] "=&r"(ha), [l] "=&r"(l), [t] "=&r"(t), "=@ccc"(slow), "=m"(*out)
-            : [x] "r"(x), [y] "r"(y), [o] "r"(out), "c"(dd), "d"(nd), [hdr] "m"(hdr), "m"(*x), "m"(*y));
+              [ha] "=&r"(ha), [l] "=&r"(l), [t] "=&r"(t), [o] "+&c"(dd), "=@ccc"(slow)
+            : [x] "r"(x), [y] "r"(y), [op] "m"(out), "d"(nd), [hdr] "m"(hdr)
+            : "memory");
     return slow;
 }
 
@@ -483,7 +485,7 @@ static inline int add_near_adx(qfloat *out, const qfloat *x, const qfloat *y, ui
 static inline int add_far_adx(qfloat *out, const qfloat *x, const qfloat *y, uint32_t d, uint64_t hdr)
 {
     alignas(16) uint64_t yb[2 * QF_LIMBS];
-    uint64_t s0, s1, s2, s3, s4, s5, ha, l, m, dd = d;
+    uint64_t s0, s1, s2, s3, s4, s5, ha, l, m, dd = d; // dd: d, then out
     uintptr_t yp = (uintptr_t)y, tp = (uintptr_t)yb;
     __m128i x0, x1;
     unsigned char slow;
@@ -544,12 +546,14 @@ static inline int add_far_adx(qfloat *out, const qfloat *x, const qfloat *y, uin
             "rorxq $32, 20(%[x]), %[s1]\n\t"
             "adcq %[t], %[s1]\n\t"
             "rorxq $32, 12(%[x]), %[s0]\n\t"
-            "adcq %%rcx, %[s0]\n\t" ADD_ROUND_STORE_ASM("")
+            "adcq %%rcx, %[s0]\n\t"
+            "movq %[op], %[o]\n\t" ADD_ROUND_STORE_ASM("")
             : [s0] "=&r"(s0), [s1] "=&r"(s1), [s2] "=&r"(s2), [s3] "=&r"(s3), [s4] "=&r"(s4), [s5] "=&r"(s5),
               [ha] "=&r"(ha), [l] "=&r"(l),
-              "=&d"(m), [x0] "=&x"(x0), [x1] "=&x"(x1), [y] "+&r"(yp), [t] "+&r"(tp), "+&c"(dd),
-              "=@ccc"(slow), "=m"(*out), "=m"(yb)
-            : [x] "r"(x), [o] "r"(out), [hdr] "m"(hdr), "m"(*x), "m"(*y));
+              "=&d"(m), [x0] "=&x"(x0), [x1] "=&x"(x1), [y] "+&r"(yp), [t] "+&r"(tp), [o] "+&c"(dd),
+              "=@ccc"(slow)
+            : [x] "r"(x), [op] "m"(out), [hdr] "m"(hdr)
+            : "memory");
     return slow;
 }
 

@@ -409,7 +409,7 @@ static inline unsigned mul_by_limb_mulq(const uint64_t *x, uint64_t d, uint64_t 
 static inline int mul_round_adx(qfloat *out, const qfloat *a, const qfloat *b, uint64_t hdr)
 {
     alignas(16) uint64_t bb[QF_LIMBS];
-    uint64_t c6, c7, c8, c9, c10, c11, lo, f, k, z;
+    uint64_t c6, c7, c8, c9, c10, c11, lo, f, k, zo; // zo: zero, then out
     __m128i x0, x1;
     uintptr_t hi = (uintptr_t)b;
     unsigned char slow;
@@ -426,7 +426,7 @@ static inline int mul_round_adx(qfloat *out, const qfloat *a, const qfloat *b, u
             "punpcklqdq %[x1], %[x0]\n\t"
             "pshufd $0xB1, %[x0], %[x0]\n\t"
             "movdqa %[x0], 32(%[b])\n\t"
-            "xorl %k[z], %k[z]\n\t"
+            "xorl %k[zo], %k[zo]\n\t"
             // k = 1 when the product's top bit is clear: c11 exceeds
             // hi(A_5 B_5) by at most 2, so that decides unless it lies
             // within 3 below 2^63 (then the slow way)
@@ -449,8 +449,8 @@ static inline int mul_round_adx(qfloat *out, const qfloat *a, const qfloat *b, u
             "adoxq %[hi], %[c6]\n\t"
             "mulxq (%[b]), %[lo], %[c7]\n\t"
             "adcxq %[lo], %[c6]\n\t"
-            "adoxq %[z], %[c7]\n\t"
-            "adcxq %[z], %[c7]\n\t"
+            "adoxq %[zo], %[c7]\n\t"
+            "adcxq %[zo], %[c7]\n\t"
             // A_2: columns 5 .. 7
             "rorxq $32, 36(%[a]), %%rdx\n\t"
             "xorl %k[lo], %k[lo]\n\t"
@@ -461,8 +461,8 @@ static inline int mul_round_adx(qfloat *out, const qfloat *a, const qfloat *b, u
             "adoxq %[hi], %[c7]\n\t"
             "mulxq (%[b]), %[lo], %[c8]\n\t"
             "adcxq %[lo], %[c7]\n\t"
-            "adoxq %[z], %[c8]\n\t"
-            "adcxq %[z], %[c8]\n\t"
+            "adoxq %[zo], %[c8]\n\t"
+            "adcxq %[zo], %[c8]\n\t"
             // A_3: columns 5 .. 8
             "rorxq $32, 28(%[a]), %%rdx\n\t"
             "xorl %k[lo], %k[lo]\n\t"
@@ -476,8 +476,8 @@ static inline int mul_round_adx(qfloat *out, const qfloat *a, const qfloat *b, u
             "adoxq %[hi], %[c8]\n\t"
             "mulxq (%[b]), %[lo], %[c9]\n\t"
             "adcxq %[lo], %[c8]\n\t"
-            "adoxq %[z], %[c9]\n\t"
-            "adcxq %[z], %[c9]\n\t"
+            "adoxq %[zo], %[c9]\n\t"
+            "adcxq %[zo], %[c9]\n\t"
             // A_4: columns 5 .. 9
             "rorxq $32, 20(%[a]), %%rdx\n\t"
             "xorl %k[lo], %k[lo]\n\t"
@@ -494,8 +494,8 @@ static inline int mul_round_adx(qfloat *out, const qfloat *a, const qfloat *b, u
             "adoxq %[hi], %[c9]\n\t"
             "mulxq (%[b]), %[lo], %[c10]\n\t"
             "adcxq %[lo], %[c9]\n\t"
-            "adoxq %[z], %[c10]\n\t"
-            "adcxq %[z], %[c10]\n\t"
+            "adoxq %[zo], %[c10]\n\t"
+            "adcxq %[zo], %[c10]\n\t"
             // A_5: columns 5 .. 10
             "rorxq $32, 12(%[a]), %%rdx\n\t"
             "xorl %k[lo], %k[lo]\n\t"
@@ -515,8 +515,8 @@ static inline int mul_round_adx(qfloat *out, const qfloat *a, const qfloat *b, u
             "adoxq %[hi], %[c10]\n\t"
             "mulxq (%[b]), %[lo], %[c11]\n\t"
             "adcxq %[lo], %[c10]\n\t"
-            "adoxq %[z], %[c11]\n\t"
-            "adcxq %[z], %[c11]\n\t"
+            "adoxq %[zo], %[c11]\n\t"
+            "adcxq %[zo], %[c11]\n\t"
             // normalize: times 2^k, limb by limb from the top (each reads
             // the top bit of the limb below before that one is shifted)
             "rorxq $63, %[c10], %[lo]\n\t"
@@ -562,21 +562,22 @@ static inline int mul_round_adx(qfloat *out, const qfloat *a, const qfloat *b, u
             "rorxq $32, %[c9], %[c9]\n\t"
             "rorxq $32, %[c8], %[c8]\n\t"
             "rorxq $32, %[c7], %[c7]\n\t"
-            "movq %[hi], (%[o])\n\t"
-            "movl $0, 8(%[o])\n\t"
-            "movq %[c11], 12(%[o])\n\t"
-            "movq %[c10], 20(%[o])\n\t"
-            "movq %[c9], 28(%[o])\n\t"
-            "movq %[c8], 36(%[o])\n\t"
+            "movq %[op], %[zo]\n\t"
+            "movq %[hi], (%[zo])\n\t"
+            "movl $0, 8(%[zo])\n\t"
+            "movq %[c11], 12(%[zo])\n\t"
+            "movq %[c10], 20(%[zo])\n\t"
+            "movq %[c9], 28(%[zo])\n\t"
+            "movq %[c8], 36(%[zo])\n\t"
             "rorxq $32, %[c6], %[c6]\n\t"
-            "movq %[c7], 44(%[o])\n\t"
-            "movl %k[c6], 52(%[o])\n"
+            "movq %[c7], 44(%[zo])\n\t"
+            "movl %k[c6], 52(%[zo])\n"
             "1:"
             : [c6] "=&r"(c6), [c7] "=&r"(c7), [c8] "=&r"(c8), [c9] "=&r"(c9), [c10] "=&r"(c10),
               [c11] "=&r"(c11), [lo] "=&r"(lo), [hi] "+&r"(hi),
-              "=&d"(f), [k] "=&r"(k), [z] "=&r"(z), [x0] "=&x"(x0), [x1] "=&x"(x1), "=@ccc"(slow), "=m"(*out),
-              "=m"(bb)
-            : [a] "r"(a), [b] "r"(bb), [o] "r"(out), [hdr] "m"(hdr), "m"(*a), "m"(*b));
+              "=&d"(f), [k] "=&r"(k), [zo] "=&r"(zo), [x0] "=&x"(x0), [x1] "=&x"(x1), "=@ccc"(slow)
+            : [a] "r"(a), [b] "r"(bb), [op] "m"(out), [hdr] "m"(hdr)
+            : "memory");
     return slow;
 }
 
