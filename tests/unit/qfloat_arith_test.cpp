@@ -828,6 +828,30 @@ TEST(QfloatArith, DivisionByEightBitIntegers)
     EXPECT_EQ(bad.count, 0);
 }
 
+// (hi:lo) / d with its remainder, by the compiler's 128-bit integers or, on
+// targets without them, by GMP.
+static uint64_t reference_div128(uint64_t hi, uint64_t lo, uint64_t d, uint64_t *rem)
+{
+#if defined(__SIZEOF_INT128__)
+    unsigned __int128 n = ((unsigned __int128)hi << 64) | lo;
+    *rem = (uint64_t)(n % d);
+    return (uint64_t)(n / d);
+#else
+    const uint64_t nw[2] = {lo, hi};
+    mpz_t nz, dz, qz, rz;
+    mpz_inits(nz, dz, qz, rz, (mpz_ptr)0);
+    mpz_import(nz, 2, -1, sizeof(uint64_t), 0, 0, nw);
+    mpz_import(dz, 1, -1, sizeof(uint64_t), 0, 0, &d);
+    mpz_tdiv_qr(qz, rz, nz, dz);
+    uint64_t q = 0, r = 0;
+    mpz_export(&q, nullptr, -1, sizeof(uint64_t), 0, 0, qz);
+    mpz_export(&r, nullptr, -1, sizeof(uint64_t), 0, 0, rz);
+    mpz_clears(nz, dz, qz, rz, (mpz_ptr)0);
+    *rem = r;
+    return q;
+#endif
+}
+
 // The portable 128/64 division used where there is no divq instruction, and
 // the division by a precomputed reciprocal.
 TEST(QfloatArith, PortableLimbDivision)
@@ -841,9 +865,7 @@ TEST(QfloatArith, PortableLimbDivision)
                  lo = g.coin() ? g.u() : ~0ull * (g.u() & 1);
         uint64_t r1, r2;
         uint64_t q1 = qf_div128_portable(hi, lo, d, &r1);
-        unsigned __int128 n = ((unsigned __int128)hi << 64) | lo;
-        uint64_t q2 = (uint64_t)(n / d);
-        r2 = (uint64_t)(n % d);
+        uint64_t q2 = reference_div128(hi, lo, d, &r2);
         ASSERT_EQ(q1, q2) << hi << " " << lo << " " << d;
         ASSERT_EQ(r1, r2);
         uint64_t r3, q3 = qf_div128_preinv(hi, lo, d, qf_reciprocal(d), &r3);
