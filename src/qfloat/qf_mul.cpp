@@ -2,6 +2,10 @@
 // significands is formed exactly; a one-limb operand (small integers and
 // other short values) takes six limb products instead of thirty-six.
 #include "qf_six_limbs.h"
+#include "qf_words32.h"
+
+// 32-bit targets multiply on words instead: qf_mul32.cpp.
+#if !defined(QF_WORDS32)
 
 // p[0..7) = a * d exactly (a: six limbs, d: one limb), most significant first.
 static inline void mul_by_limb(const uint64_t *a, uint64_t d, uint64_t *p)
@@ -159,3 +163,5 @@ void __op_multiply_pqfloat_pqfloat(qfloat *out, const qfloat *a, const qfloat *b
         mul_finite(out, neg, ua.exp, ua.m, ub.exp, ub.m);
     }
 }
+
+#endif

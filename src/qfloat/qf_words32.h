@@ -1,0 +1,109 @@
+/*
+ * The 32-bit word layer of the arithmetic operations, for targets without
+ * 128-bit integers (i386: the code of the 32-bit DLL). A significand stays in
+ * the packed format's own words, MOST significant first: w[0..10] are
+ * mantissa[1..11], and a twelfth word w[11], where present, holds the 32 bits
+ * just below the last kept one. No repacking into 64-bit limbs, and every
+ * product is one 32x32 -> 64 multiplication, which these targets have as one
+ * instruction. The 64-bit targets use the six-limb layer (qf_six_limbs.h)
+ * instead; both round every result correctly, so they give the same bits.
+ */
+#ifndef ZELQ_QF_WORDS32_H
+#define ZELQ_QF_WORDS32_H
+
+#include "qf_six_limbs.h"
+
+#include <string.h>
+
+#if !defined(__SIZEOF_INT128__)
+#define QF_WORDS32 1
+#endif
+
+#define QF_WORDS 11 /* significand words */
+
+#if defined(__i386__) && defined(__GNUC__)
+#define QF_I386_ASM 1
+#endif
+
+/* Adds the 64-bit product a*b to the three-word column accumulator
+ * (c2:c1:c0). Exact while the column sum stays below 2^96. */
+static inline void qf_mac32(uint32_t a, uint32_t b, uint32_t *c0, uint32_t *c1, uint32_t *c2)
+{
+#if defined(QF_I386_ASM)
+    uint32_t hi;
+    __asm__("mull %[b]\n\taddl %%eax, %[c0]\n\tadcl %%edx, %[c1]\n\tadcl $0, %[c2]"
+            : [c0] "+r"(*c0), [c1] "+r"(*c1), [c2] "+rm"(*c2), "+a"(a), "=d"(hi)
+            : [b] "rm"(b)
+            : "cc");
+#else
+    uint64_t p = (uint64_t)a * b;
+    uint64_t s = (((uint64_t)*c1 << 32) | *c0) + p;
+    *c2 += s < p;
+    *c1 = (uint32_t)(s >> 32);
+    *c0 = (uint32_t)s;
+#endif
+}
+
+/* Reads x's sign, exponent and significand words (w: 11 words). Returns 1
+ * when x is a normal finite number in canonical form (exponent field
+ * 1..65534, top significand bit set), 0 for every other pattern (zero,
+ * subnormal, unnormalized, infinity, NaN), which goes through qf_unpack. */
+static inline int qf_load_words(const qfloat *x, int *neg, int32_t *exp, uint32_t *w)
+{
+    memcpy(w, &x->mantissa[1], QF_WORDS * sizeof(uint32_t));
+    *neg = x->sign != 0;
+    *exp = (int32_t)(x->exponent - (uint32_t)QFLT_EXP_BIAS); /* any field value, without overflow */
+    return (x->exponent - 1u < QFLT_EXP_INFNAN - 1u) & (int)(w[0] >> 31);
+}
+
+/* The normalized significand of an unpacked finite value as 11 words (its
+ * 352 bits fill limbs 0..4 and the high half of limb 5). */
+static inline void qf_unpacked_words(const qf_unpacked *u, uint32_t *w)
+{
+    for (int i = 0; i < QF_LIMBS; i++) {
+        w[2 * i] = (uint32_t)(u->m[i] >> 32);
+        if (2 * i + 1 < QF_WORDS)
+            w[2 * i + 1] = (uint32_t)u->m[i];
+    }
+}
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* qf_round_pack for a significand in words (12 words, as qf_finish_words
+ * takes them): every exponent, and the rare carry out of the last word. */
+void qf_words_round_pack(qfloat *out, int neg, int32_t exp, const uint32_t *w, uint32_t sticky);
+
+#ifdef __cplusplus
+}
+#endif
+
+/*
+ * Rounds 0.w * 2^exp to 352 bits (to nearest, ties to even) and stores it
+ * with the given sign. w: 12 words with the top bit set, w[11] the bits just
+ * below the last kept one; sticky != 0 when nonzero bits lie below w. Results
+ * inside the normal range are rounded here; any other exponent goes to
+ * qf_round_pack, so the result is always the correctly rounded one. w must
+ * not overlap out.
+ */
+static inline void qf_finish_words(qfloat *out, int neg, int32_t exp, const uint32_t *w, uint32_t sticky)
+{
+    // Round to nearest, ties to even, by one addition: with the sticky bit
+    // folded into the lowest bit, the bits below the last kept one carry
+    // into it exactly when they exceed one half, or equal it and it is odd.
+    uint32_t low = w[11] | (sticky != 0);
+    uint32_t up = (uint32_t)(((uint64_t)low + 0x7FFFFFFFu + (w[10] & 1)) >> 32);
+    uint32_t last = w[10] + up;
+    if (QF_UNLIKELY(exp < QF_EMIN || exp > QF_EMAX || last < up)) {
+        qf_words_round_pack(out, neg, exp, w, sticky);
+        return;
+    }
+    out->sign = neg ? 0xFFFFFFFFu : 0u;
+    out->exponent = (uint32_t)(exp + QFLT_EXP_BIAS);
+    out->mantissa[0] = 0;
+    memcpy(&out->mantissa[1], w, (QF_WORDS - 1) * sizeof(uint32_t));
+    out->mantissa[QF_WORDS] = last;
+}
+
+#endif
