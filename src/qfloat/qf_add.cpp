@@ -1,6 +1,10 @@
 // Addition and subtraction, correctly rounded to 352 bits; negation and
 // absolute value. Subtraction is addition of the negated second operand.
 #include "qf_six_limbs.h"
+#include "qf_words32.h"
+
+// 32-bit targets add on words instead: qf_add32.cpp.
+#if !defined(QF_WORDS32)
 
 #if defined(__GNUC__) && !defined(__clang__)
 // Limb loops run best as scalar carry chains; SLP vectorization only shuffles.
@@ -201,6 +205,8 @@ void __op_minus_pqfloat_pqfloat(qfloat *out, const qfloat *a, const qfloat *b)
 {
     add_signed(out, a, b, 1);
 }
+
+#endif
 
 void __op_minus_pqfloat(qfloat *out, const qfloat *a)
 {

@@ -21,7 +21,7 @@
 
 #define QF_WORDS 11 /* significand words */
 
-#if defined(__i386__) && defined(__GNUC__)
+#if defined(__i386__) && defined(__GNUC__) && !defined(QF_PORTABLE_ONLY)
 #define QF_I386_ASM 1
 #endif
 
@@ -41,6 +41,100 @@ static inline void qf_mac32(uint32_t a, uint32_t b, uint32_t *c0, uint32_t *c1, 
     *c2 += s < p;
     *c1 = (uint32_t)(s >> 32);
     *c0 = (uint32_t)s;
+#endif
+}
+
+/* s = a + b over the 11 words; returns the carry out. s may be a or b. */
+static inline uint32_t qf_add_words(uint32_t *s, const uint32_t *a, const uint32_t *b)
+{
+#if defined(QF_I386_ASM)
+    uint32_t x;
+    unsigned char c;
+    __asm__("movl 40(%[a]), %[x]\n\taddl 40(%[b]), %[x]\n\tmovl %[x], 40(%[s])\n\t"
+            "movl 36(%[a]), %[x]\n\tadcl 36(%[b]), %[x]\n\tmovl %[x], 36(%[s])\n\t"
+            "movl 32(%[a]), %[x]\n\tadcl 32(%[b]), %[x]\n\tmovl %[x], 32(%[s])\n\t"
+            "movl 28(%[a]), %[x]\n\tadcl 28(%[b]), %[x]\n\tmovl %[x], 28(%[s])\n\t"
+            "movl 24(%[a]), %[x]\n\tadcl 24(%[b]), %[x]\n\tmovl %[x], 24(%[s])\n\t"
+            "movl 20(%[a]), %[x]\n\tadcl 20(%[b]), %[x]\n\tmovl %[x], 20(%[s])\n\t"
+            "movl 16(%[a]), %[x]\n\tadcl 16(%[b]), %[x]\n\tmovl %[x], 16(%[s])\n\t"
+            "movl 12(%[a]), %[x]\n\tadcl 12(%[b]), %[x]\n\tmovl %[x], 12(%[s])\n\t"
+            "movl 8(%[a]), %[x]\n\tadcl 8(%[b]), %[x]\n\tmovl %[x], 8(%[s])\n\t"
+            "movl 4(%[a]), %[x]\n\tadcl 4(%[b]), %[x]\n\tmovl %[x], 4(%[s])\n\t"
+            "movl 0(%[a]), %[x]\n\tadcl 0(%[b]), %[x]\n\tmovl %[x], 0(%[s])\n\t"
+            "setc %[c]"
+            : [x] "=&r"(x), [c] "=q"(c), "=m"(*(uint32_t(*)[QF_WORDS])s)
+            : [s] "r"(s), [a] "r"(a), [b] "r"(b), "m"(*(const uint32_t(*)[QF_WORDS])a),
+              "m"(*(const uint32_t(*)[QF_WORDS])b)
+            : "cc");
+    return c;
+#else
+    uint32_t c = 0;
+    QF_UNROLL
+    for (int i = QF_WORDS - 1; i >= 0; i--) {
+        uint64_t t = (uint64_t)a[i] + b[i] + c;
+        s[i] = (uint32_t)t;
+        c = (uint32_t)(t >> 32);
+    }
+    return c;
+#endif
+}
+
+/* s = a - b - borrow (borrow 0 or 1) over the 11 words; returns the borrow
+ * out. s may be a or b. */
+static inline uint32_t qf_sub_words(uint32_t *s, const uint32_t *a, const uint32_t *b, uint32_t borrow)
+{
+#if defined(QF_I386_ASM)
+    uint32_t x = borrow;
+    unsigned char c;
+    __asm__("negl %[x]\n\t" // sets the carry flag to the borrow
+            "movl 40(%[a]), %[x]\n\tsbbl 40(%[b]), %[x]\n\tmovl %[x], 40(%[s])\n\t"
+            "movl 36(%[a]), %[x]\n\tsbbl 36(%[b]), %[x]\n\tmovl %[x], 36(%[s])\n\t"
+            "movl 32(%[a]), %[x]\n\tsbbl 32(%[b]), %[x]\n\tmovl %[x], 32(%[s])\n\t"
+            "movl 28(%[a]), %[x]\n\tsbbl 28(%[b]), %[x]\n\tmovl %[x], 28(%[s])\n\t"
+            "movl 24(%[a]), %[x]\n\tsbbl 24(%[b]), %[x]\n\tmovl %[x], 24(%[s])\n\t"
+            "movl 20(%[a]), %[x]\n\tsbbl 20(%[b]), %[x]\n\tmovl %[x], 20(%[s])\n\t"
+            "movl 16(%[a]), %[x]\n\tsbbl 16(%[b]), %[x]\n\tmovl %[x], 16(%[s])\n\t"
+            "movl 12(%[a]), %[x]\n\tsbbl 12(%[b]), %[x]\n\tmovl %[x], 12(%[s])\n\t"
+            "movl 8(%[a]), %[x]\n\tsbbl 8(%[b]), %[x]\n\tmovl %[x], 8(%[s])\n\t"
+            "movl 4(%[a]), %[x]\n\tsbbl 4(%[b]), %[x]\n\tmovl %[x], 4(%[s])\n\t"
+            "movl 0(%[a]), %[x]\n\tsbbl 0(%[b]), %[x]\n\tmovl %[x], 0(%[s])\n\t"
+            "setc %[c]"
+            : [x] "+&r"(x), [c] "=q"(c), "=m"(*(uint32_t(*)[QF_WORDS])s)
+            : [s] "r"(s), [a] "r"(a), [b] "r"(b), "m"(*(const uint32_t(*)[QF_WORDS])a),
+              "m"(*(const uint32_t(*)[QF_WORDS])b)
+            : "cc");
+    return c;
+#else
+    uint32_t c = borrow;
+    QF_UNROLL
+    for (int i = QF_WORDS - 1; i >= 0; i--) {
+        uint64_t t = (uint64_t)a[i] - b[i] - c;
+        s[i] = (uint32_t)t;
+        c = (uint32_t)(t >> 32) & 1;
+    }
+    return c;
+#endif
+}
+
+/* Low 32 bits of (hi:lo) >> n, for 0 <= n < 32 (n = 0 included). */
+static inline uint32_t qf_shrd32(uint32_t lo, uint32_t hi, unsigned n)
+{
+#if defined(QF_I386_ASM)
+    __asm__("shrdl %%cl, %1, %0" : "+r"(lo) : "r"(hi), "c"(n) : "cc");
+    return lo;
+#else
+    return (lo >> n) | ((hi << 1) << (31 - n));
+#endif
+}
+
+/* High 32 bits of (hi:lo) << n, for 0 <= n < 32 (n = 0 included). */
+static inline uint32_t qf_shld32(uint32_t hi, uint32_t lo, unsigned n)
+{
+#if defined(QF_I386_ASM)
+    __asm__("shldl %%cl, %1, %0" : "+r"(hi) : "r"(lo), "c"(n) : "cc");
+    return hi;
+#else
+    return (hi << n) | ((lo >> 1) >> (31 - n));
 #endif
 }
 
