@@ -169,14 +169,13 @@ add_general(qfloat *out, const qfloat *a, const qfloat *b, int flip)
     }
 }
 
-// a + b, with b's sign flipped when flip is 1.
+// a + b, with b's sign flipped when flip is 1. Canonical operands are read
+// in place; every word is read before out is written.
 static inline void add_signed(qfloat *out, const qfloat *a, const qfloat *b, int flip)
 {
-    uint32_t am[QF_WORDS], bm[QF_WORDS];
-    int na, nb;
-    int32_t ea, eb;
-    if (QF_LIKELY(qf_load_words(a, &na, &ea, am) & qf_load_words(b, &nb, &eb, bm)))
-        add_finite(out, na, ea, am, nb ^ flip, eb, bm);
+    if (QF_LIKELY(qf_is_canonical(a) & qf_is_canonical(b)))
+        add_finite(out, a->sign != 0, qf_words_exp(a), &a->mantissa[1], (b->sign != 0) ^ flip,
+                   qf_words_exp(b), &b->mantissa[1]);
     else
         add_general(out, a, b, flip);
 }

@@ -1,6 +1,7 @@
 // Comparisons. +0 and -0 are equal; a NaN is unordered, so every comparison
 // with it is false; the infinities lie beyond every finite value.
 #include "qf_six_limbs.h"
+#include "qf_words32.h"
 
 #define QF_UNORDERED 2
 
@@ -56,8 +57,34 @@ static void from_int(int32_t n, qf_unpacked *u)
     u->m[0] = mag << z;
 }
 
+#if defined(QF_WORDS32)
+// Sign of a - b for canonical normal a and b, on the packed words in place
+// (32-bit targets, where forming 64-bit limbs costs more than the comparison).
+static inline int compare_canonical(const qfloat *a, const qfloat *b)
+{
+    int sa = a->sign ? -1 : 1, sb = b->sign ? -1 : 1;
+    if (sa != sb)
+        return sa < sb ? -1 : 1;
+    int mag = 0;
+    if (a->exponent != b->exponent) {
+        mag = a->exponent < b->exponent ? -1 : 1;
+    } else {
+        for (int i = 1; i <= QF_WORDS; i++)
+            if (a->mantissa[i] != b->mantissa[i]) {
+                mag = a->mantissa[i] < b->mantissa[i] ? -1 : 1;
+                break;
+            }
+    }
+    return sa * mag;
+}
+#endif
+
 static int compare(const qfloat *a, const qfloat *b)
 {
+#if defined(QF_WORDS32)
+    if (QF_LIKELY(qf_is_canonical(a) & qf_is_canonical(b)))
+        return compare_canonical(a, b);
+#endif
     qf_unpacked ua, ub;
     read(a, &ua);
     read(b, &ub);

@@ -81,10 +81,11 @@ static inline void finish_product(qfloat *out, int neg, int32_t exp, uint32_t *p
     qf_finish_words(out, neg, exp, p, sticky);
 }
 
-// Nonzero when words 2..10 are zero: the significand fits two words.
+// Nonzero when words 2..10 are zero: the significand fits two words (the
+// last word first: it settles the usual full-length case).
 static inline int two_words(const uint32_t *m)
 {
-    return (m[2] | m[3] | m[4] | m[5] | m[6] | m[7] | m[8] | m[9] | m[10]) == 0;
+    return m[10] == 0 && (m[2] | m[3] | m[4] | m[5] | m[6] | m[7] | m[8] | m[9]) == 0;
 }
 
 static void mul_finite(qfloat *out, int neg, int32_t ea, const uint32_t *a, int32_t eb, const uint32_t *b)
@@ -124,13 +125,14 @@ static void mul_finite(qfloat *out, int neg, int32_t ea, const uint32_t *a, int3
 
 void __op_multiply_pqfloat_pqfloat(qfloat *out, const qfloat *a, const qfloat *b)
 {
-    uint32_t am[QF_WORDS], bm[QF_WORDS];
-    int na, nb;
-    int32_t ea, eb;
-    if (QF_LIKELY(qf_load_words(a, &na, &ea, am) & qf_load_words(b, &nb, &eb, bm))) {
-        mul_finite(out, na ^ nb, ea, am, eb, bm);
+    // Canonical operands are read in place; every word is read before out is
+    // written, so out may be a or b.
+    if (QF_LIKELY(qf_is_canonical(a) & qf_is_canonical(b))) {
+        mul_finite(out, (a->sign != 0) ^ (b->sign != 0), qf_words_exp(a), &a->mantissa[1], qf_words_exp(b),
+                   &b->mantissa[1]);
         return;
     }
+    uint32_t am[QF_WORDS], bm[QF_WORDS];
     qf_unpacked ua, ub;
     qf_unpack(a, &ua);
     qf_unpack(b, &ub);

@@ -138,16 +138,19 @@ static inline uint32_t qf_shld32(uint32_t hi, uint32_t lo, unsigned n)
 #endif
 }
 
-/* Reads x's sign, exponent and significand words (w: 11 words). Returns 1
- * when x is a normal finite number in canonical form (exponent field
+/* 1 when x is a normal finite number in canonical form (exponent field
  * 1..65534, top significand bit set), 0 for every other pattern (zero,
- * subnormal, unnormalized, infinity, NaN), which goes through qf_unpack. */
-static inline int qf_load_words(const qfloat *x, int *neg, int32_t *exp, uint32_t *w)
+ * subnormal, unnormalized, infinity, NaN), which goes through qf_unpack.
+ * The words of a canonical x are read in place: &x->mantissa[1]. */
+static inline int qf_is_canonical(const qfloat *x)
 {
-    memcpy(w, &x->mantissa[1], QF_WORDS * sizeof(uint32_t));
-    *neg = x->sign != 0;
-    *exp = (int32_t)(x->exponent - (uint32_t)QFLT_EXP_BIAS); /* any field value, without overflow */
-    return (x->exponent - 1u < QFLT_EXP_INFNAN - 1u) & (int)(w[0] >> 31);
+    return (x->exponent - 1u < QFLT_EXP_INFNAN - 1u) & (int)(x->mantissa[1] >> 31);
+}
+
+/* x's exponent for value = 0.w * 2^exp (any field value, without overflow). */
+static inline int32_t qf_words_exp(const qfloat *x)
+{
+    return (int32_t)(x->exponent - (uint32_t)QFLT_EXP_BIAS);
 }
 
 /* The normalized significand of an unpacked finite value as 11 words (its
