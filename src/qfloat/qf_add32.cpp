@@ -25,22 +25,28 @@ static inline uint32_t trailing_zeros(const uint32_t *m)
 // returns 1 when nonzero bits of src fall below dst, else 0.
 static inline uint32_t shift_right(const uint32_t *src, uint32_t d, uint32_t *dst)
 {
-    // src between zero words, so that whole-word shifts of 0..12 words are
-    // a plain offset into it.
-    uint32_t buf[13 + QF_WORDS + 1];
-    QF_UNROLL
-    for (int i = 0; i < 13; i++)
-        buf[i] = 0;
-    memcpy(buf + 13, src, QF_WORDS * sizeof(uint32_t));
-    buf[13 + QF_WORDS] = 0;
     uint32_t lost = d > 32 && d - 32 > trailing_zeros(src);
-    if (d > 32 * (QF_WORDS + 1))
-        d = 32 * (QF_WORDS + 1); // everything lies below dst
-    const uint32_t *w = buf + 13 - (d >> 5);
-    unsigned bs = d & 31;
-    QF_UNROLL
-    for (int i = 0; i <= QF_WORDS; i++)
-        dst[i] = qf_shrd32(w[i], w[i - 1], bs);
+    unsigned ws = d >> 5, bs = d & 31;
+    if (QF_UNLIKELY(ws > QF_WORDS)) { // everything lies below dst
+        memset(dst, 0, (QF_WORDS + 1) * sizeof(uint32_t));
+        return lost;
+    }
+    if (ws == 0) {
+        dst[0] = src[0] >> bs;
+        QF_UNROLL
+        for (int i = 1; i < QF_WORDS; i++)
+            dst[i] = qf_shrd32(src[i], src[i - 1], bs);
+        dst[QF_WORDS] = qf_shrd32(0, src[QF_WORDS - 1], bs);
+        return lost;
+    }
+    // ws = 1..11: ws zero words, then src's words from its top; src's last
+    // word, shifted, lands in dst[11] or below it.
+    uint32_t *q = dst + ws;
+    for (unsigned i = 0; i < ws; i++)
+        dst[i] = 0;
+    q[0] = src[0] >> bs;
+    for (unsigned j = 1; j <= QF_WORDS - ws; j++)
+        q[j] = qf_shrd32(src[j], src[j - 1], bs);
     return lost;
 }
 
@@ -54,12 +60,13 @@ static inline void add_magnitudes(qfloat *out, int neg, int32_t ea, const uint32
     uint32_t sticky = shift_right(b, (uint32_t)(ea - eb), t);
     uint32_t c = qf_add_words(s, a, t);
     s[QF_WORDS] = t[QF_WORDS];
-    // On a carry out, shift right one bit (branch-free: c is 0 or 1).
-    sticky |= s[QF_WORDS] & c;
-    QF_UNROLL
-    for (int i = QF_WORDS; i > 0; i--)
-        s[i] = qf_shrd32(s[i], s[i - 1], c);
-    s[0] = (s[0] >> c) | (c << 31);
+    if (c) { // carried out: shift right one bit
+        sticky |= s[QF_WORDS] & 1;
+        QF_UNROLL
+        for (int i = QF_WORDS; i > 0; i--)
+            s[i] = qf_shrd32(s[i], s[i - 1], 1);
+        s[0] = (s[0] >> 1) | 0x80000000u;
+    }
     qf_finish_words(out, neg, ea + (int32_t)c, s, sticky);
 }
 
@@ -113,12 +120,14 @@ static inline void sub_magnitudes(qfloat *out, int neg, int32_t ea, const uint32
         return;
     }
     // d >= 2: the difference exceeds a quarter of 2^ea, so at most one
-    // leading bit cancels: shift left one bit then (branch-free).
+    // leading bit cancels: shift left one bit then.
     unsigned k = !(s[0] >> 31);
-    QF_UNROLL
-    for (int i = 0; i < QF_WORDS; i++)
-        s[i] = qf_shld32(s[i], s[i + 1], k);
-    s[QF_WORDS] <<= k;
+    if (k) {
+        QF_UNROLL
+        for (int i = 0; i < QF_WORDS; i++)
+            s[i] = qf_shl1_words(s[i], s[i + 1]);
+        s[QF_WORDS] <<= 1;
+    }
     qf_finish_words(out, neg, ea - (int32_t)k, s, lost);
 }
 

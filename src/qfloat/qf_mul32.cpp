@@ -88,7 +88,47 @@ static inline int two_words(const uint32_t *m)
     return m[10] == 0 && (m[2] | m[3] | m[4] | m[5] | m[6] | m[7] | m[8] | m[9]) == 0;
 }
 
-static void mul_finite(qfloat *out, int neg, int32_t ea, const uint32_t *a, int32_t eb, const uint32_t *b)
+// Rounds and stores the product from its high part p (mul_high) when that
+// settles the rounding, and returns 1; returns 0, storing nothing, when the
+// bits below the last kept one lie within the high part's error (11 units of
+// p[11], 22 once normalized; 24 allowed) of the half-way point or of the
+// next unit, or when rounding up carries out of the last word. e: the
+// exponent of 0.p, with e - 1 still in the normal range.
+static inline int finish_high(qfloat *out, int neg, int32_t e, const uint32_t *p)
+{
+    unsigned k = !(p[0] >> 31);
+    uint32_t last = k ? (p[10] << 1) | (p[11] >> 31) : p[10];
+    uint32_t below = k ? (p[11] << 1) | (p[12] >> 31) : p[11];
+    if (!(below + 24 < 0x80000000u || (below > 0x80000000u && below <= 0xFFFFFFFFu - 24)))
+        return 0;
+    // below is now clear of the half-way point: its top bit says round up
+    uint32_t up = below >> 31;
+    last += up;
+    if (QF_UNLIKELY(last < up))
+        return 0;
+    out->sign = neg ? 0xFFFFFFFFu : 0u;
+    out->exponent = (uint32_t)(e - (int32_t)k + QFLT_EXP_BIAS);
+    out->mantissa[0] = 0;
+    if (k) {
+        QF_UNROLL
+        for (int i = 0; i < QF_WORDS - 1; i++)
+            out->mantissa[1 + i] = qf_shl1_words(p[i], p[i + 1]);
+    } else {
+        QF_UNROLL
+        for (int i = 0; i < QF_WORDS - 1; i++)
+            out->mantissa[1 + i] = p[i];
+    }
+    out->mantissa[QF_WORDS] = last;
+    return 1;
+}
+
+// The product of two normal significands, every case: short operands,
+// results outside the normal range, and those the high part cannot settle.
+#if defined(__GNUC__)
+__attribute__((noinline))
+#endif
+static void
+mul_finite(qfloat *out, int neg, int32_t ea, const uint32_t *a, int32_t eb, const uint32_t *b)
 {
     int32_t e = ea + eb;
     if (two_words(b) || two_words(a)) {
@@ -100,25 +140,12 @@ static void mul_finite(qfloat *out, int neg, int32_t ea, const uint32_t *a, int3
         finish_product(out, neg, e, p, QF_WORDS + 2);
         return;
     }
-    if (QF_LIKELY(e > QF_EMIN && e <= QF_EMAX)) {
-        // The high part settles the rounding unless the bits below the last
-        // kept one lie within its error (11 units of p[11], 22 once
-        // normalized; 24 allowed) of the half-way point or of the next unit.
-        uint32_t p[QF_WORDS + 2];
-        mul_high(a, b, p);
-        unsigned k = !(p[0] >> 31);
-        uint32_t below = k ? (p[11] << 1) | (p[12] >> 31) : p[11];
-        if (below + 24 < 0x80000000u || (below > 0x80000000u && below <= 0xFFFFFFFFu - 24)) {
-            uint32_t r[QF_WORDS + 1];
-            QF_UNROLL
-            for (int i = 0; i < QF_WORDS; i++)
-                r[i] = k ? (p[i] << 1) | (p[i + 1] >> 31) : p[i];
-            r[QF_WORDS] = below;
-            qf_finish_words(out, neg, e - (int32_t)k, r, 1);
-            return;
-        }
-    }
     uint32_t p[2 * QF_WORDS];
+    if (QF_LIKELY(e > QF_EMIN && e <= QF_EMAX)) {
+        mul_high(a, b, p);
+        if (finish_high(out, neg, e, p))
+            return;
+    }
     mul_full(a, b, p);
     finish_product(out, neg, e, p, 2 * QF_WORDS);
 }
@@ -128,8 +155,17 @@ void __op_multiply_pqfloat_pqfloat(qfloat *out, const qfloat *a, const qfloat *b
     // Canonical operands are read in place; every word is read before out is
     // written, so out may be a or b.
     if (QF_LIKELY(qf_is_canonical(a) & qf_is_canonical(b))) {
-        mul_finite(out, (a->sign != 0) ^ (b->sign != 0), qf_words_exp(a), &a->mantissa[1], qf_words_exp(b),
-                   &b->mantissa[1]);
+        const uint32_t *am = &a->mantissa[1], *bm = &b->mantissa[1];
+        int neg = (a->sign != 0) ^ (b->sign != 0);
+        int32_t ea = qf_words_exp(a), eb = qf_words_exp(b), e = ea + eb;
+        // The usual case inline: full-length operands, a product in range.
+        if (QF_LIKELY(!two_words(bm) && !two_words(am) && e > QF_EMIN && e <= QF_EMAX)) {
+            uint32_t p[QF_WORDS + 2];
+            mul_high(am, bm, p);
+            if (finish_high(out, neg, e, p))
+                return;
+        }
+        mul_finite(out, neg, ea, am, eb, bm);
         return;
     }
     uint32_t am[QF_WORDS], bm[QF_WORDS];

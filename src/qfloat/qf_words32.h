@@ -138,6 +138,17 @@ static inline uint32_t qf_shld32(uint32_t hi, uint32_t lo, unsigned n)
 #endif
 }
 
+/* High 32 bits of (hi:lo) << 1. */
+static inline uint32_t qf_shl1_words(uint32_t hi, uint32_t lo)
+{
+#if defined(QF_I386_ASM)
+    __asm__("shldl $1, %1, %0" : "+r"(hi) : "r"(lo) : "cc");
+    return hi;
+#else
+    return (hi << 1) | (lo >> 31);
+#endif
+}
+
 /* 1 when x is a normal finite number in canonical form (exponent field
  * 1..65534, top significand bit set), 0 for every other pattern (zero,
  * subnormal, unnormalized, infinity, NaN), which goes through qf_unpack.
