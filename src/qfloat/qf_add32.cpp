@@ -131,8 +131,11 @@ static inline void sub_magnitudes(qfloat *out, int neg, int32_t ea, const uint32
     qf_finish_words(out, neg, ea - (int32_t)k, s, lost);
 }
 
-static inline void add_finite(qfloat *out, int na, int32_t ea, const uint32_t *a, int nb, int32_t eb,
-                              const uint32_t *b)
+#if defined(__GNUC__)
+__attribute__((always_inline))
+#endif
+static inline void
+add_finite(qfloat *out, int na, int32_t ea, const uint32_t *a, int nb, int32_t eb, const uint32_t *b)
 {
     // Larger exponent first; selects rather than a branch, since which
     // operand is larger is as good as random.

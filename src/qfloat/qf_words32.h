@@ -197,11 +197,11 @@ void qf_words_round_pack(qfloat *out, int neg, int32_t exp, const uint32_t *w, u
  */
 static inline void qf_finish_words(qfloat *out, int neg, int32_t exp, const uint32_t *w, uint32_t sticky)
 {
-    // Round to nearest, ties to even, by one addition: with the sticky bit
-    // folded into the lowest bit, the bits below the last kept one carry
-    // into it exactly when they exceed one half, or equal it and it is odd.
+    // Round to nearest, ties to even: with the sticky bit folded into the
+    // lowest bit, round up when the bits below the last kept one exceed one
+    // half, or equal it and the last kept bit is odd.
     uint32_t low = w[11] | (sticky != 0);
-    uint32_t up = (uint32_t)(((uint64_t)low + 0x7FFFFFFFu + (w[10] & 1)) >> 32);
+    uint32_t up = low > 0x80000000u - (w[10] & 1);
     uint32_t last = w[10] + up;
     if (QF_UNLIKELY(exp < QF_EMIN || exp > QF_EMAX || last < up)) {
         qf_words_round_pack(out, neg, exp, w, sticky);
