@@ -79,21 +79,49 @@ static inline int compare_canonical(const qfloat *a, const qfloat *b)
 }
 #endif
 
-static int compare(const qfloat *a, const qfloat *b)
-{
 #if defined(QF_WORDS32)
-    if (QF_LIKELY(qf_is_canonical(a) & qf_is_canonical(b)))
-        return compare_canonical(a, b);
-#endif
+// Every other pair, out of line so that the canonical path stays small.
+__attribute__((noinline)) static int compare_general(const qfloat *a, const qfloat *b)
+{
     qf_unpacked ua, ub;
     read(a, &ua);
     read(b, &ub);
     return compare_unpacked(&ua, &ub);
 }
 
+static inline int compare(const qfloat *a, const qfloat *b)
+{
+    if (QF_LIKELY(qf_is_canonical(a) & qf_is_canonical(b)))
+        return compare_canonical(a, b);
+    return compare_general(a, b);
+}
+#else
+static int compare(const qfloat *a, const qfloat *b)
+{
+    qf_unpacked ua, ub;
+    read(a, &ua);
+    read(b, &ub);
+    return compare_unpacked(&ua, &ub);
+}
+#endif
+
 int __op_equal_pqfloat_pqfloat(const qfloat *a, const qfloat *b)
 {
+#if defined(QF_WORDS32)
+    // Canonical normal numbers are equal exactly when their fields are
+    // (signs compared as negative or not); unequal ones mostly differ early.
+    if (QF_LIKELY(qf_is_canonical(a) & qf_is_canonical(b))) {
+        if (a->exponent != b->exponent)
+            return 0;
+        for (int i = 1; i <= QF_WORDS; i++)
+            if (a->mantissa[i] != b->mantissa[i])
+                return 0;
+        return (a->sign != 0) == (b->sign != 0);
+    }
+    return compare_general(a, b) == 0;
+#else
     return compare(a, b) == 0;
+#endif
 }
 
 int __op_less_pqfloat_pqfloat(const qfloat *a, const qfloat *b)
