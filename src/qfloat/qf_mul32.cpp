@@ -7,6 +7,49 @@
 
 #if defined(QF_WORDS32)
 
+// Adds column k of a * b (the products a_i * b_j with i + j = k, words
+// counted from the least significant) to the accumulator (z:y:x), stores its
+// low word x as word k of the product (p[21 - k], most significant first)
+// and clears x, which becomes the top word of the column after next.
+static inline void column(const uint32_t *a, const uint32_t *b, int k, uint32_t *p, uint32_t *x, uint32_t *y,
+                          uint32_t *z)
+{
+    QF_UNROLL
+    for (int i = 0; i < QF_WORDS; i++)
+        if (k - i >= 0 && k - i < QF_WORDS)
+            qf_mac32(a[QF_WORDS - 1 - i], b[QF_WORDS - 1 - (k - i)], x, y, z);
+    p[21 - k] = *x;
+    *x = 0;
+}
+
+// column() for a * (d0:d1) placed as the last two words of d: word k of that
+// 13-word product into p[12 - k]; only the products with d0 and d1 are formed.
+static inline void short_column(const uint32_t *a, const uint32_t *d, int k, uint32_t *p, uint32_t *x,
+                                uint32_t *y, uint32_t *z)
+{
+    if (k <= QF_WORDS - 1)
+        qf_mac32(a[QF_WORDS - 1 - k], d[QF_WORDS - 1], x, y, z);
+    if (k >= 1 && k <= QF_WORDS)
+        qf_mac32(a[QF_WORDS - k], d[QF_WORDS - 2], x, y, z);
+    p[12 - k] = *x;
+    *x = 0;
+}
+
+// Columns from..to of a * b (a multiple of three of them) into p, and the
+// carry above the last as p[20 - to]. The accumulator words change roles
+// from column to column instead of moving.
+static inline void columns(const uint32_t *a, const uint32_t *b, int from, int to, uint32_t *p)
+{
+    uint32_t c0 = 0, c1 = 0, c2 = 0;
+    QF_UNROLL
+    for (int k = from; k <= to; k += 3) {
+        column(a, b, k, p, &c0, &c1, &c2);
+        column(a, b, k + 1, p, &c1, &c2, &c0);
+        column(a, b, k + 2, p, &c2, &c0, &c1);
+    }
+    p[20 - to] = c0;
+}
+
 // p[0..13) = columns 9..20 of a * b and the carry above them, most
 // significant first (p[0] = word 21 of the product, p[12] = column 9's low
 // word). Leaves out the 45 products of columns 0..8, which sum to less than
@@ -14,69 +57,65 @@
 // p[0..12) read as an integer times 2^320, i.e. within 11 units of p[11].
 static inline void mul_high(const uint32_t *a, const uint32_t *b, uint32_t *p)
 {
-    uint32_t c0 = 0, c1 = 0, c2 = 0;
-    QF_UNROLL
-    for (int k = 9; k <= 20; k++) {
-        QF_UNROLL
-        for (int i = 0; i < QF_WORDS; i++)
-            if (k - i >= 0 && k - i < QF_WORDS)
-                qf_mac32(a[QF_WORDS - 1 - i], b[QF_WORDS - 1 - (k - i)], &c0, &c1, &c2);
-        p[21 - k] = c0;
-        c0 = c1;
-        c1 = c2;
-        c2 = 0;
-    }
-    p[0] = c0;
+    columns(a, b, 9, 20, p);
 }
 
 // p[0..22) = a * b exactly, most significant first.
 static inline void mul_full(const uint32_t *a, const uint32_t *b, uint32_t *p)
 {
-    uint32_t c0 = 0, c1 = 0, c2 = 0;
-    QF_UNROLL
-    for (int k = 0; k <= 20; k++) {
-        QF_UNROLL
-        for (int i = 0; i < QF_WORDS; i++)
-            if (k - i >= 0 && k - i < QF_WORDS)
-                qf_mac32(a[QF_WORDS - 1 - i], b[QF_WORDS - 1 - (k - i)], &c0, &c1, &c2);
-        p[21 - k] = c0;
-        c0 = c1;
-        c1 = c2;
-        c2 = 0;
-    }
-    p[0] = c0;
+    columns(a, b, 0, 20, p);
 }
 
-// p[0..13) = a * (b0:b1) exactly, most significant first (a: 11 words).
-static inline void mul_by_two_words(const uint32_t *a, uint32_t b0, uint32_t b1, uint32_t *p)
+// The product of a (11 words) and a significand of at most two words
+// (d0:d1, top bit of d0 set), rounded and stored: 11 word products when d1
+// is 0 (a one-word operand), 22 otherwise. Exact before the rounding.
+static inline void mul_short(qfloat *out, int neg, int32_t e, const uint32_t *a, uint32_t d0, uint32_t d1)
 {
-    uint32_t c0 = 0, c1 = 0, c2 = 0;
-    QF_UNROLL
-    for (int k = 0; k <= 11; k++) {
-        if (k <= 10)
-            qf_mac32(a[QF_WORDS - 1 - k], b1, &c0, &c1, &c2);
-        if (k >= 1)
-            qf_mac32(a[QF_WORDS - k], b0, &c0, &c1, &c2);
-        p[12 - k] = c0;
-        c0 = c1;
-        c1 = c2;
-        c2 = 0;
+    uint32_t p[QF_WORDS + 2]; // a * (d0:d1), most significant first
+    if (d1 == 0) {
+        uint32_t carry = 0;
+        QF_UNROLL
+        for (int i = QF_WORDS - 1; i >= 0; i--) {
+            uint64_t t = (uint64_t)a[i] * d0 + carry;
+            p[i + 1] = (uint32_t)t;
+            carry = (uint32_t)(t >> 32);
+        }
+        p[0] = carry;
+        p[QF_WORDS + 1] = 0;
+    } else {
+        const uint32_t d[QF_WORDS] = {0, 0, 0, 0, 0, 0, 0, 0, 0, d0, d1}; // as an 11-word operand
+        uint32_t c0 = 0, c1 = 0, c2 = 0;
+        QF_UNROLL
+        for (int k = 0; k <= 11; k += 3) {
+            short_column(a, d, k, p, &c0, &c1, &c2);
+            short_column(a, d, k + 1, p, &c1, &c2, &c0);
+            short_column(a, d, k + 2, p, &c2, &c0, &c1);
+        }
+        p[0] = c0;
     }
-    p[0] = c0;
+    // both factors in [1/2, 1): at most one leading zero bit
+    unsigned k = !(p[0] >> 31);
+    if (k) {
+        QF_UNROLL
+        for (int i = 0; i < QF_WORDS + 1; i++)
+            p[i] = qf_shl1_words(p[i], p[i + 1]);
+        p[QF_WORDS + 1] <<= 1;
+    }
+    qf_finish_words(out, neg, e - (int32_t)k, p, p[QF_WORDS + 1]);
 }
 
-// Rounds the exact product 0.p * 2^exp (p: n >= 13 words, the top bit of
-// p[0] or of p[0] << 1 set, since both factors were in [1/2, 1)).
-static inline void finish_product(qfloat *out, int neg, int32_t exp, uint32_t *p, int n)
+// Rounds the exact product 0.p * 2^exp (p: 22 words, the top bit of p[0] or
+// of p[0] << 1 set, since both factors were in [1/2, 1)).
+static inline void finish_full(qfloat *out, int neg, int32_t exp, uint32_t *p)
 {
     if (!(p[0] >> 31)) {
-        for (int i = 0; i < n - 1; i++)
-            p[i] = (p[i] << 1) | (p[i + 1] >> 31);
-        p[n - 1] <<= 1;
+        for (int i = 0; i < 2 * QF_WORDS - 1; i++)
+            p[i] = qf_shl1_words(p[i], p[i + 1]);
+        p[2 * QF_WORDS - 1] <<= 1;
         exp--;
     }
     uint32_t sticky = 0;
-    for (int i = QF_WORDS + 1; i < n; i++)
+    for (int i = QF_WORDS + 1; i < 2 * QF_WORDS; i++)
         sticky |= p[i];
     qf_finish_words(out, neg, exp, p, sticky);
 }
@@ -131,13 +170,12 @@ static void
 mul_finite(qfloat *out, int neg, int32_t ea, const uint32_t *a, int32_t eb, const uint32_t *b)
 {
     int32_t e = ea + eb;
-    if (two_words(b) || two_words(a)) {
-        uint32_t p[QF_WORDS + 2];
-        if (two_words(b))
-            mul_by_two_words(a, b[0], b[1], p);
-        else
-            mul_by_two_words(b, a[0], a[1], p);
-        finish_product(out, neg, e, p, QF_WORDS + 2);
+    if (two_words(b)) {
+        mul_short(out, neg, e, a, b[0], b[1]);
+        return;
+    }
+    if (two_words(a)) {
+        mul_short(out, neg, e, b, a[0], a[1]);
         return;
     }
     uint32_t p[2 * QF_WORDS];
@@ -147,7 +185,7 @@ mul_finite(qfloat *out, int neg, int32_t ea, const uint32_t *a, int32_t eb, cons
             return;
     }
     mul_full(a, b, p);
-    finish_product(out, neg, e, p, 2 * QF_WORDS);
+    finish_full(out, neg, e, p);
 }
 
 void __op_multiply_pqfloat_pqfloat(qfloat *out, const qfloat *a, const qfloat *b)
