@@ -2,8 +2,8 @@
 // to nearest, qfloat's exponent range and subnormals) bit for bit, on random
 // operands steered toward the cases where rounding is hard.
 // QF_SEED=<n> in the environment replays a run.
-#include "qf_six_limbs.h"
 #include "qf_mpfr.h"
+#include "qf_six_limbs.h"
 #include "qf_test_support.h"
 #include "qfloat.h"
 
@@ -450,6 +450,52 @@ TEST(QfloatArith, MatchesMpfrOnHardRandomOperands)
             }
         }
     }
+    std::printf("checked %ld results, %ld mismatches\n", checked, bad.count);
+    EXPECT_EQ(bad.count, 0);
+}
+
+// Significands of every length in 32-bit words (the last word nonzero) and
+// exponent gaps of every number of whole words and bits: the word-level
+// paths of 32-bit targets (short multipliers and divisors, alignment shifts)
+// and the limb paths alike, against MPFR.
+TEST(QfloatArith, EveryWordLengthAndAlignment)
+{
+    Ref ref;
+    Gen g(test_seed() + 7);
+    Mismatches bad;
+    long checked = 0;
+    auto words = [&](int n) {
+        uint32_t w[12] = {0};
+        for (int i = 0; i < n; i++)
+            w[i] = (uint32_t)g.u();
+        w[0] |= 0x80000000u;
+        w[n - 1] |= g.coin() ? 1u : 0x10000u;
+        uint64_t m[QF_LIMBS];
+        for (int i = 0; i < QF_LIMBS; i++)
+            m[i] = ((uint64_t)w[2 * i] << 32) | w[2 * i + 1];
+        return make(g.coin(), g.range(-40, 40), m);
+    };
+    auto check = [&](int op, const qfloat &a, const qfloat &b, const char *what) {
+        qfloat got, want = ref.apply(op, a, b);
+        qf_apply(op, &got, &a, &b);
+        checked++;
+        if (!qf_same_bits(got, want))
+            bad.report(what, a, b, got, want);
+    };
+    for (int na = 1; na <= 11; na++)
+        for (int nb = 1; nb <= 11; nb++)
+            for (int rep = 0; rep < 30; rep++) {
+                qfloat a = words(na), b = words(nb);
+                for (int op = 0; op < 4; op++)
+                    check(op, a, b, "word lengths");
+            }
+    for (int32_t gap = 0; gap <= 420; gap++)
+        for (int rep = 0; rep < 6; rep++) {
+            qfloat a = words(g.range(1, 11)), b = words(g.range(1, 11));
+            b.exponent = a.exponent - (uint32_t)gap;
+            check(0, a, b, "aligned sum");
+            check(1, a, b, "aligned difference");
+        }
     std::printf("checked %ld results, %ld mismatches\n", checked, bad.count);
     EXPECT_EQ(bad.count, 0);
 }
