@@ -55,9 +55,82 @@ static inline void columns(const uint32_t *a, const uint32_t *b, int from, int t
 // word). Leaves out the 45 products of columns 0..8, which sum to less than
 // (9 + 2^-28) 2^320: the exact product lies in [P, P + 11 * 2^320), P being
 // p[0..12) read as an integer times 2^320, i.e. within 11 units of p[11].
-static inline void mul_high(const uint32_t *a, const uint32_t *b, uint32_t *p)
+#if defined(__GNUC__)
+__attribute__((always_inline))
+#endif
+static inline void
+mul_high(const uint32_t *a, const uint32_t *b, uint32_t *p)
 {
+#if defined(QF_I386_ASM)
+    // The same columns in one block with fixed registers: x and y in
+    // registers, z in memory (so that six registers do, a frame pointer left
+    // alone), each taking the low, middle and top role in turn, so that no
+    // word moves between columns. QF_MAC(oa, ob, lo, mid, top) adds the
+    // product of the words at byte offsets oa of a and ob of b.
+#define QF_MAC(oa, ob, lo, mid, top)                                                                         \
+    "movl " #oa "(%[a]), %%eax\n\tmull " #ob "(%[b])\n\taddl %%eax, %[" #lo "]\n\tadcl %%edx, %[" #mid       \
+    "]\n\tadcl $0, %[" #top "]\n\t"
+#define QF_TOP0(r) "movl $0, %[" #r "]\n\t"
+#define QF_STORE_R(r, pj) "movl %[" #r "], %[" #pj "]\n\t"
+#define QF_STORE_M(r, pj) "movl %[" #r "], %%eax\n\tmovl %%eax, %[" #pj "]\n\t"
+    uint32_t x, y, z;
+    // clang-format off
+    __asm__(
+        "xorl %[x], %[x]\n\txorl %[y], %[y]\n\tmovl $0, %[z]\n\t"
+        // column 9: low x, middle y, top z
+        QF_MAC(40, 4, x, y, z) QF_MAC(36, 8, x, y, z) QF_MAC(32, 12, x, y, z) QF_MAC(28, 16, x, y, z)
+        QF_MAC(24, 20, x, y, z) QF_MAC(20, 24, x, y, z) QF_MAC(16, 28, x, y, z) QF_MAC(12, 32, x, y, z)
+        QF_MAC(8, 36, x, y, z) QF_MAC(4, 40, x, y, z) QF_STORE_R(x, p12)
+        // column 10: low y, middle z, top x
+        QF_TOP0(x) QF_MAC(40, 0, y, z, x) QF_MAC(36, 4, y, z, x) QF_MAC(32, 8, y, z, x)
+        QF_MAC(28, 12, y, z, x) QF_MAC(24, 16, y, z, x) QF_MAC(20, 20, y, z, x) QF_MAC(16, 24, y, z, x)
+        QF_MAC(12, 28, y, z, x) QF_MAC(8, 32, y, z, x) QF_MAC(4, 36, y, z, x) QF_MAC(0, 40, y, z, x)
+        QF_STORE_R(y, p11)
+        // column 11: low z, middle x, top y
+        QF_TOP0(y) QF_MAC(36, 0, z, x, y) QF_MAC(32, 4, z, x, y) QF_MAC(28, 8, z, x, y)
+        QF_MAC(24, 12, z, x, y) QF_MAC(20, 16, z, x, y) QF_MAC(16, 20, z, x, y) QF_MAC(12, 24, z, x, y)
+        QF_MAC(8, 28, z, x, y) QF_MAC(4, 32, z, x, y) QF_MAC(0, 36, z, x, y) QF_STORE_M(z, p10)
+        // column 12: low x, middle y, top z
+        QF_TOP0(z) QF_MAC(32, 0, x, y, z) QF_MAC(28, 4, x, y, z) QF_MAC(24, 8, x, y, z)
+        QF_MAC(20, 12, x, y, z) QF_MAC(16, 16, x, y, z) QF_MAC(12, 20, x, y, z) QF_MAC(8, 24, x, y, z)
+        QF_MAC(4, 28, x, y, z) QF_MAC(0, 32, x, y, z) QF_STORE_R(x, p9)
+        // column 13: low y, middle z, top x
+        QF_TOP0(x) QF_MAC(28, 0, y, z, x) QF_MAC(24, 4, y, z, x) QF_MAC(20, 8, y, z, x)
+        QF_MAC(16, 12, y, z, x) QF_MAC(12, 16, y, z, x) QF_MAC(8, 20, y, z, x) QF_MAC(4, 24, y, z, x)
+        QF_MAC(0, 28, y, z, x) QF_STORE_R(y, p8)
+        // column 14: low z, middle x, top y
+        QF_TOP0(y) QF_MAC(24, 0, z, x, y) QF_MAC(20, 4, z, x, y) QF_MAC(16, 8, z, x, y)
+        QF_MAC(12, 12, z, x, y) QF_MAC(8, 16, z, x, y) QF_MAC(4, 20, z, x, y) QF_MAC(0, 24, z, x, y)
+        QF_STORE_M(z, p7)
+        // column 15: low x, middle y, top z
+        QF_TOP0(z) QF_MAC(20, 0, x, y, z) QF_MAC(16, 4, x, y, z) QF_MAC(12, 8, x, y, z)
+        QF_MAC(8, 12, x, y, z) QF_MAC(4, 16, x, y, z) QF_MAC(0, 20, x, y, z) QF_STORE_R(x, p6)
+        // column 16: low y, middle z, top x
+        QF_TOP0(x) QF_MAC(16, 0, y, z, x) QF_MAC(12, 4, y, z, x) QF_MAC(8, 8, y, z, x)
+        QF_MAC(4, 12, y, z, x) QF_MAC(0, 16, y, z, x) QF_STORE_R(y, p5)
+        // column 17: low z, middle x, top y
+        QF_TOP0(y) QF_MAC(12, 0, z, x, y) QF_MAC(8, 4, z, x, y) QF_MAC(4, 8, z, x, y) QF_MAC(0, 12, z, x, y)
+        QF_STORE_M(z, p4)
+        // column 18: low x, middle y, top z
+        QF_TOP0(z) QF_MAC(8, 0, x, y, z) QF_MAC(4, 4, x, y, z) QF_MAC(0, 8, x, y, z) QF_STORE_R(x, p3)
+        // column 19: low y, middle z, top x
+        QF_TOP0(x) QF_MAC(4, 0, y, z, x) QF_MAC(0, 4, y, z, x) QF_STORE_R(y, p2)
+        // column 20: low z, middle x, top y
+        QF_TOP0(y) QF_MAC(0, 0, z, x, y) QF_STORE_M(z, p1)
+        QF_STORE_R(x, p0)
+        : [x] "=&r"(x), [y] "=&r"(y), [z] "=m"(z), [p0] "=m"(p[0]), [p1] "=m"(p[1]), [p2] "=m"(p[2]),
+          [p3] "=m"(p[3]), [p4] "=m"(p[4]), [p5] "=m"(p[5]), [p6] "=m"(p[6]), [p7] "=m"(p[7]), [p8] "=m"(p[8]),
+          [p9] "=m"(p[9]), [p10] "=m"(p[10]), [p11] "=m"(p[11]), [p12] "=m"(p[12])
+        : [a] "r"(a), [b] "r"(b), "m"(*(const uint32_t(*)[QF_WORDS])a), "m"(*(const uint32_t(*)[QF_WORDS])b)
+        : "eax", "edx", "cc");
+    // clang-format on
+#undef QF_MAC
+#undef QF_TOP0
+#undef QF_STORE_R
+#undef QF_STORE_M
+#else
     columns(a, b, 9, 20, p);
+#endif
 }
 
 // p[0..22) = a * b exactly, most significant first.

@@ -21,7 +21,9 @@
 
 #define QF_WORDS 11 /* significand words */
 
-#if defined(__i386__) && defined(__GNUC__) && !defined(QF_PORTABLE_ONLY)
+/* The i386 asm blocks need the registers that only optimized code leaves
+ * free; unoptimized builds take the C code. */
+#if defined(__i386__) && defined(__GNUC__) && defined(__OPTIMIZE__) && !defined(QF_PORTABLE_ONLY)
 #define QF_I386_ASM 1
 #endif
 
