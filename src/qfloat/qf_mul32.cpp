@@ -222,9 +222,7 @@ static inline int finish_high(qfloat *out, int neg, int32_t e, const uint32_t *p
     out->exponent = (uint32_t)(e - (int32_t)k + QFLT_EXP_BIAS);
     out->mantissa[0] = 0;
     if (k) {
-        QF_UNROLL
-        for (int i = 0; i < QF_WORDS - 1; i++)
-            out->mantissa[1 + i] = qf_shl1_words(p[i], p[i + 1]);
+        qf_shl1_ten_words(&out->mantissa[1], p);
     } else {
         QF_UNROLL
         for (int i = 0; i < QF_WORDS - 1; i++)

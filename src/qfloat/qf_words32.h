@@ -151,6 +151,34 @@ static inline uint32_t qf_shl1_words(uint32_t hi, uint32_t lo)
 #endif
 }
 
+/* d[0..10) = the high words of (s[0..11) << 1): ten words of an 11-word
+ * significand shifted left one bit. d may not overlap s. */
+static inline void qf_shl1_ten_words(uint32_t *d, const uint32_t *s)
+{
+#if defined(QF_I386_ASM)
+    // two registers in turn hold the current word and the next
+#define QF_SHL1_STEP(cur, nxt, i, i1)                                                                        \
+    "movl %[s" #i1 "], %%" #nxt "\n\tshldl $1, %%" #nxt ", %%" #cur "\n\tmovl %%" #cur ", %[d" #i "]\n\t"
+    // clang-format off
+    __asm__("movl %[s0], %%eax\n\t"
+            QF_SHL1_STEP(eax, edx, 0, 1) QF_SHL1_STEP(edx, eax, 1, 2)
+            QF_SHL1_STEP(eax, edx, 2, 3) QF_SHL1_STEP(edx, eax, 3, 4)
+            QF_SHL1_STEP(eax, edx, 4, 5) QF_SHL1_STEP(edx, eax, 5, 6)
+            QF_SHL1_STEP(eax, edx, 6, 7) QF_SHL1_STEP(edx, eax, 7, 8)
+            QF_SHL1_STEP(eax, edx, 8, 9) QF_SHL1_STEP(edx, eax, 9, 10)
+            : [d0] "=m"(d[0]), [d1] "=m"(d[1]), [d2] "=m"(d[2]), [d3] "=m"(d[3]), [d4] "=m"(d[4]),
+              [d5] "=m"(d[5]), [d6] "=m"(d[6]), [d7] "=m"(d[7]), [d8] "=m"(d[8]), [d9] "=m"(d[9])
+            : [s0] "m"(s[0]), [s1] "m"(s[1]), [s2] "m"(s[2]), [s3] "m"(s[3]), [s4] "m"(s[4]), [s5] "m"(s[5]),
+              [s6] "m"(s[6]), [s7] "m"(s[7]), [s8] "m"(s[8]), [s9] "m"(s[9]), [s10] "m"(s[10])
+            : "eax", "edx", "cc");
+    // clang-format on
+#undef QF_SHL1_STEP
+#else
+    for (int i = 0; i < 10; i++)
+        d[i] = (s[i] << 1) | (s[i + 1] >> 31);
+#endif
+}
+
 /* 1 when x is a normal finite number in canonical form (exponent field
  * 1..65534, top significand bit set), 0 for every other pattern (zero,
  * subnormal, unnormalized, infinity, NaN), which goes through qf_unpack.
