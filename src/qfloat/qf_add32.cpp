@@ -50,24 +50,28 @@ static inline uint32_t shift_right(const uint32_t *src, uint32_t d, uint32_t *ds
     return lost;
 }
 
-// Same signs: |a| + |b| with ea >= eb.
+// Same signs: |a| + |b| with ea >= eb. The sum goes straight into out's
+// words (a word of a is read before its place in out is written, and b is
+// read whole into t first, so out may be a or b).
 static inline void add_magnitudes(qfloat *out, int neg, int32_t ea, const uint32_t *a, int32_t eb,
                                   const uint32_t *b)
 {
     // a's twelfth word is zero, so the sum over twelve words is exact and
     // the bits shifted out of t only ever count as sticky.
-    uint32_t t[QF_WORDS + 1], s[QF_WORDS + 1];
+    uint32_t t[QF_WORDS + 1];
     uint32_t sticky = shift_right(b, (uint32_t)(ea - eb), t);
+    uint32_t *s = &out->mantissa[1];
     uint32_t c = qf_add_words(s, a, t);
-    s[QF_WORDS] = t[QF_WORDS];
+    uint32_t below = t[QF_WORDS];
     if (c) { // carried out: shift right one bit
-        sticky |= s[QF_WORDS] & 1;
+        sticky |= below & 1;
+        below = qf_shrd32(below, s[QF_WORDS - 1], 1);
         QF_UNROLL
-        for (int i = QF_WORDS; i > 0; i--)
+        for (int i = QF_WORDS - 1; i > 0; i--)
             s[i] = qf_shrd32(s[i], s[i - 1], 1);
         s[0] = (s[0] >> 1) | 0x80000000u;
     }
-    qf_finish_words(out, neg, ea + (int32_t)c, s, sticky);
+    qf_finish_words_in_place(out, neg, ea + (int32_t)c, below, sticky);
 }
 
 // Exact difference of two significands that may cancel any number of
@@ -94,17 +98,15 @@ static inline void sub_magnitudes(qfloat *out, int neg, int32_t ea, const uint32
                                   const uint32_t *b)
 {
     uint32_t d = (uint32_t)(ea - eb);
-    uint32_t t[QF_WORDS + 1], s[QF_WORDS + 1];
+    uint32_t t[QF_WORDS + 1];
     uint32_t lost = shift_right(b, d, t);
-    // Subtracting the truncated b and then one more unit of the twelfth word
-    // when bits were lost leaves s strictly below the exact difference,
-    // within one unit: the sticky bit then stands for the remainder.
-    s[QF_WORDS] = 0 - t[QF_WORDS] - lost;
-    uint32_t borrow = qf_sub_words(s, a, t, (t[QF_WORDS] | lost) != 0);
     if (d <= 1) {
         // b fits the twelve words after a shift of at most one bit: the
         // difference is exact (lost is 0), and may cancel any number of bits.
-        if (borrow) { // |b| > |a| (only when d == 0, so s[11] is 0): negate
+        uint32_t s[QF_WORDS + 1];
+        s[QF_WORDS] = 0 - t[QF_WORDS];
+        if (qf_sub_words(s, a, t, t[QF_WORDS] != 0)) {
+            // |b| > |a| (only when d == 0, so s[11] is 0): negate
             const uint32_t zero[QF_WORDS] = {0};
             qf_sub_words(s, zero, s, 0);
             neg = !neg;
@@ -119,16 +121,24 @@ static inline void sub_magnitudes(qfloat *out, int neg, int32_t ea, const uint32
         finish_cancelled(out, neg, ea, s);
         return;
     }
-    // d >= 2: the difference exceeds a quarter of 2^ea, so at most one
-    // leading bit cancels: shift left one bit then.
+    // d >= 2: subtracting the truncated b and then one more unit of the
+    // twelfth word when bits were lost leaves the difference strictly below
+    // the exact one, within one unit: the sticky bit then stands for the
+    // remainder. It goes straight into out's words, as in add_magnitudes.
+    uint32_t *s = &out->mantissa[1];
+    uint32_t below = 0 - t[QF_WORDS] - lost;
+    qf_sub_words(s, a, t, (t[QF_WORDS] | lost) != 0);
+    // The difference exceeds a quarter of 2^ea, so at most one leading bit
+    // cancels: shift left one bit then.
     unsigned k = !(s[0] >> 31);
     if (k) {
         QF_UNROLL
-        for (int i = 0; i < QF_WORDS; i++)
+        for (int i = 0; i < QF_WORDS - 1; i++)
             s[i] = qf_shl1_words(s[i], s[i + 1]);
-        s[QF_WORDS] <<= 1;
+        s[QF_WORDS - 1] = qf_shl1_words(s[QF_WORDS - 1], below);
+        below <<= 1;
     }
-    qf_finish_words(out, neg, ea - (int32_t)k, s, lost);
+    qf_finish_words_in_place(out, neg, ea - (int32_t)k, below, lost);
 }
 
 #if defined(__GNUC__)

@@ -244,4 +244,29 @@ static inline void qf_finish_words(qfloat *out, int neg, int32_t exp, const uint
     out->mantissa[QF_WORDS] = last;
 }
 
+/*
+ * qf_finish_words for a significand whose 11 kept words are already in
+ * out->mantissa[1..11] (below: the word just below them): rounds in place
+ * and stores the sign and exponent. Same results as qf_finish_words.
+ */
+static inline void qf_finish_words_in_place(qfloat *out, int neg, int32_t exp, uint32_t below,
+                                            uint32_t sticky)
+{
+    uint32_t low = below | (sticky != 0);
+    uint32_t last = out->mantissa[QF_WORDS];
+    uint32_t up = low > 0x80000000u - (last & 1);
+    last += up;
+    if (QF_UNLIKELY(exp < QF_EMIN || exp > QF_EMAX || last < up)) {
+        uint32_t w[QF_WORDS + 1];
+        memcpy(w, &out->mantissa[1], QF_WORDS * sizeof(uint32_t));
+        w[QF_WORDS] = below;
+        qf_words_round_pack(out, neg, exp, w, sticky);
+        return;
+    }
+    out->sign = neg ? 0xFFFFFFFFu : 0u;
+    out->exponent = (uint32_t)(exp + QFLT_EXP_BIAS);
+    out->mantissa[0] = 0;
+    out->mantissa[QF_WORDS] = last;
+}
+
 #endif
