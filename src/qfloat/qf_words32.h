@@ -7,6 +7,12 @@
  * product is one 32x32 -> 64 multiplication, which these targets have as one
  * instruction. The 64-bit targets use the six-limb layer (qf_six_limbs.h)
  * instead; both round every result correctly, so they give the same bits.
+ *
+ * Here: word-level carry chains, shifts and the column accumulator (i386
+ * asm in optimized builds, C otherwise), canonical operands read in place,
+ * and the final rounding of a 12-word significand. The operations built on
+ * them: qf_add32.cpp, qf_mul32.cpp, qf_div32.cpp, the canonical paths of
+ * qf_compare.cpp and the exp/log products of qf_fixed32.h.
  */
 #ifndef ZELQ_QF_WORDS32_H
 #define ZELQ_QF_WORDS32_H
