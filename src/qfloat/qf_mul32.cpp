@@ -168,13 +168,29 @@ static inline void mul_short(qfloat *out, int neg, int32_t e, const uint32_t *a,
     }
     // both factors in [1/2, 1): at most one leading zero bit
     unsigned k = !(p[0] >> 31);
-    if (k) {
-        QF_UNROLL
-        for (int i = 0; i < QF_WORDS + 1; i++)
-            p[i] = qf_shl1_words(p[i], p[i + 1]);
-        p[QF_WORDS + 1] <<= 1;
+    uint32_t last = k ? qf_shl1_words(p[QF_WORDS - 1], p[QF_WORDS]) : p[QF_WORDS - 1];
+    uint32_t below = k ? qf_shl1_words(p[QF_WORDS], p[QF_WORDS + 1]) : p[QF_WORDS];
+    uint32_t sticky = p[QF_WORDS + 1] << k;
+    e -= (int32_t)k;
+    uint32_t up = (below | (sticky != 0)) > 0x80000000u - (last & 1);
+    last += up;
+    if (QF_UNLIKELY(e < QF_EMIN || e > QF_EMAX || last < up)) {
+        uint32_t w[QF_WORDS + 1];
+        for (int i = 0; i < QF_WORDS; i++)
+            w[i] = k ? qf_shl1_words(p[i], p[i + 1]) : p[i];
+        w[QF_WORDS] = below;
+        qf_words_round_pack(out, neg, e, w, sticky);
+        return;
     }
-    qf_finish_words(out, neg, e - (int32_t)k, p, p[QF_WORDS + 1]);
+    // the usual case: rounded here, stored straight from p
+    out->sign = neg ? 0xFFFFFFFFu : 0u;
+    out->exponent = (uint32_t)(e + QFLT_EXP_BIAS);
+    out->mantissa[0] = 0;
+    if (k)
+        qf_shl1_ten_words(&out->mantissa[1], p);
+    else
+        memcpy(&out->mantissa[1], p, (QF_WORDS - 1) * sizeof(uint32_t));
+    out->mantissa[QF_WORDS] = last;
 }
 
 // Rounds the exact product 0.p * 2^exp (p: 22 words, the top bit of p[0] or
