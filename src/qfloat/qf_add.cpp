@@ -1,6 +1,10 @@
 // Addition and subtraction, correctly rounded to 352 bits; negation and
 // absolute value. Subtraction is addition of the negated second operand.
 #include "qf_six_limbs.h"
+#include "qf_words32.h"
+
+// 32-bit targets add on words instead: qf_add32.cpp.
+#if !defined(QF_WORDS32)
 
 #if defined(__GNUC__)
 #define QF_ALWAYS_INLINE inline __attribute__((always_inline))
@@ -336,19 +340,12 @@ add_general(qfloat *out, const qfloat *a, const qfloat *b, int flip)
     }
 }
 
-// Nonzero when x is a normal finite number in canonical form (exponent
-// field 1..65534, top significand bit set).
-static inline int canonical(const qfloat *x)
-{
-    return (x->exponent - 1u < QFLT_EXP_INFNAN - 1u) & (int)(x->mantissa[1] >> 31);
-}
-
 // a + b, with b's sign flipped when flip is 1. The operand with the larger
 // exponent (a when they are equal) is read as x, the other as y: which one
 // it is is as good as random, so it is chosen by selects, not a branch.
 static QF_ALWAYS_INLINE void add_signed(qfloat *out, const qfloat *a, const qfloat *b, int flip)
 {
-    if (QF_UNLIKELY(!(canonical(a) & canonical(b)))) {
+    if (QF_UNLIKELY(!(qf_is_canonical(a) & qf_is_canonical(b)))) {
         add_general(out, a, b, flip);
         return;
     }
@@ -384,6 +381,8 @@ void __op_minus_pqfloat_pqfloat(qfloat *out, const qfloat *a, const qfloat *b)
     add_signed(out, a, b, 1);
 }
 
+#endif // !QF_WORDS32
+
 // -a for zeros, infinities, NaN and noncanonical patterns.
 #if defined(__GNUC__)
 __attribute__((noinline, cold))
@@ -399,7 +398,7 @@ negate_general(qfloat *out, const qfloat *a)
 
 void __op_minus_pqfloat(qfloat *out, const qfloat *a)
 {
-    if (QF_LIKELY(canonical(a))) {
+    if (QF_LIKELY(qf_is_canonical(a))) {
         // words 1..11 as they lie, in the pieces qf_store_limbs writes; all
         // read before anything is written (out may be a)
         uint64_t w[QF_LIMBS - 1];
