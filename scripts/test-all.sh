@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the tests need (Debian 12, as root) and runs every test:
-# the native suite, the same suite under ASan+UBSan, the concurrency test
+# the native suite, the same suite under ASan+UBSan and as 32-bit x86
+# programs under UBSan, the concurrency test
 # under TSan, the 32-bit and 64-bit Windows DLLs under Wine (32-bit natively,
 # or in an emulated i386 machine where the kernel runs 64-bit code only) with
 # the zip of both, and a bounded fuzzing run.
@@ -33,6 +34,11 @@ stage "ASan + UBSan"
 cmake --preset asan
 cmake --build --preset asan -j "$jobs"
 run_ctest --preset asan
+
+stage "the same suite as 32-bit x86 programs under UBSan (natively, or under qemu-i386)"
+cmake --preset test32
+cmake --build --preset test32 -j "$jobs"
+run_ctest --preset test32
 
 stage "ThreadSanitizer (concurrency tests)"
 cmake --preset tsan

@@ -3,6 +3,10 @@
 // x86-64 a second build (qf_cpu.h) adds operands of equal signs with MULX.
 #include "qf_cpu.h"
 #include "qf_six_limbs.h"
+#include "qf_words32.h"
+
+// 32-bit targets add on words instead: qf_add32.cpp.
+#if !defined(QF_WORDS32)
 
 #if defined(QF_ADX_PATH)
 #include <emmintrin.h>
@@ -342,13 +346,6 @@ add_general(qfloat *out, const qfloat *a, const qfloat *b, int flip)
     }
 }
 
-// Nonzero when x is a normal finite number in canonical form (exponent
-// field 1..65534, top significand bit set).
-static inline int canonical(const qfloat *x)
-{
-    return (x->exponent - 1u < QFLT_EXP_INFNAN - 1u) & (int)(x->mantissa[1] >> 31);
-}
-
 #if defined(QF_ADX_PATH)
 // The tail shared by add_near_adx and add_far_adx: rounds the sum s0 .. s5
 // (carry set when it carried out of s0; the bits lost below s5 folded into
@@ -564,7 +561,7 @@ static inline int add_far_adx(qfloat *out, const qfloat *x, const qfloat *y, uin
 // it is is as good as random, so it is chosen by selects, not a branch.
 static QF_ALWAYS_INLINE void add_signed(qfloat *out, const qfloat *a, const qfloat *b, int flip)
 {
-    if (QF_UNLIKELY(!(canonical(a) & canonical(b)))) {
+    if (QF_UNLIKELY(!(qf_is_canonical(a) & qf_is_canonical(b)))) {
         add_general(out, a, b, flip);
         return;
     }
@@ -672,6 +669,8 @@ void __op_minus_pqfloat_pqfloat(qfloat *out, const qfloat *a, const qfloat *b)
 }
 #endif
 
+#endif // !QF_WORDS32
+
 // -a for zeros, infinities, NaN and noncanonical patterns.
 #if defined(__GNUC__)
 __attribute__((noinline, cold))
@@ -687,7 +686,7 @@ negate_general(qfloat *out, const qfloat *a)
 
 void __op_minus_pqfloat(qfloat *out, const qfloat *a)
 {
-    if (QF_LIKELY(canonical(a))) {
+    if (QF_LIKELY(qf_is_canonical(a))) {
         // words 1..11 as they lie, in the pieces qf_store_limbs writes; all
         // read before anything is written (out may be a)
         uint64_t w[QF_LIMBS - 1];

@@ -1,6 +1,7 @@
 // Comparisons. +0 and -0 are equal; a NaN is unordered, so every comparison
 // with it is false; the infinities lie beyond every finite value.
 #include "qf_six_limbs.h"
+#include "qf_words32.h"
 
 #define QF_UNORDERED 2
 
@@ -56,11 +57,35 @@ static void from_int(int32_t n, qf_unpacked *u)
     u->m[0] = mag << z;
 }
 
+#if defined(QF_WORDS32)
+// Sign of a - b for canonical normal a and b, on the packed words in place
+// (32-bit targets, where forming 64-bit limbs costs more than the comparison).
+static inline int compare_canonical(const qfloat *a, const qfloat *b)
+{
+    int sa = a->sign ? -1 : 1, sb = b->sign ? -1 : 1;
+    if (sa != sb)
+        return sa < sb ? -1 : 1;
+    int mag = 0;
+    if (a->exponent != b->exponent) {
+        mag = a->exponent < b->exponent ? -1 : 1;
+    } else {
+        for (int i = 1; i <= QF_WORDS; i++)
+            if (a->mantissa[i] != b->mantissa[i]) {
+                mag = a->mantissa[i] < b->mantissa[i] ? -1 : 1;
+                break;
+            }
+    }
+    return sa * mag;
+}
+#endif
+
+// Sign of a - b for any pair, out of line so that the callers' fast paths
+// stay small.
 #if defined(__GNUC__)
 __attribute__((noinline))
 #endif
 static int
-compare(const qfloat *a, const qfloat *b)
+compare_general(const qfloat *a, const qfloat *b)
 {
     qf_unpacked ua, ub;
     read(a, &ua);
@@ -68,13 +93,16 @@ compare(const qfloat *a, const qfloat *b)
     return compare_unpacked(&ua, &ub);
 }
 
-// Nonzero when x is a normal finite number in canonical form (exponent
-// field 1..65534, top significand bit set).
-static inline int canonical(const qfloat *x)
+static inline int compare(const qfloat *a, const qfloat *b)
 {
-    return (x->exponent - 1u < QFLT_EXP_INFNAN - 1u) & (int)(x->mantissa[1] >> 31);
+#if defined(QF_WORDS32)
+    if (QF_LIKELY(qf_is_canonical(a) & qf_is_canonical(b)))
+        return compare_canonical(a, b);
+#endif
+    return compare_general(a, b);
 }
 
+#if !defined(QF_WORDS32)
 // The 64 bits at p, as they lie in memory.
 static inline uint64_t load64(const void *p)
 {
@@ -82,10 +110,23 @@ static inline uint64_t load64(const void *p)
     memcpy(&v, p, sizeof v);
     return v;
 }
+#endif
 
 int __op_equal_pqfloat_pqfloat(const qfloat *a, const qfloat *b)
 {
-    if (QF_LIKELY(canonical(a)) && QF_LIKELY(canonical(b))) {
+#if defined(QF_WORDS32)
+    // Canonical normal numbers are equal exactly when their fields are
+    // (signs compared as negative or not); unequal ones mostly differ early.
+    if (QF_LIKELY(qf_is_canonical(a) & qf_is_canonical(b))) {
+        if (a->exponent != b->exponent)
+            return 0;
+        for (int i = 1; i <= QF_WORDS; i++)
+            if (a->mantissa[i] != b->mantissa[i])
+                return 0;
+        return (a->sign != 0) == (b->sign != 0);
+    }
+#else
+    if (QF_LIKELY(qf_is_canonical(a)) && QF_LIKELY(qf_is_canonical(b))) {
         // one encoding per value: equal signs, exponents and words 1..11,
         // these compared as they lie (five 64-bit pieces and word 11); the
         // last word alone settles most unequal pairs
@@ -95,11 +136,11 @@ int __op_equal_pqfloat_pqfloat(const qfloat *a, const qfloat *b)
                         (load64(&a->mantissa[3]) ^ load64(&b->mantissa[3])) |
                         (load64(&a->mantissa[5]) ^ load64(&b->mantissa[5])) |
                         (load64(&a->mantissa[7]) ^ load64(&b->mantissa[7])) |
-                        (load64(&a->mantissa[9]) ^ load64(&b->mantissa[9])) |
-                        (a->exponent ^ b->exponent);
+                        (load64(&a->mantissa[9]) ^ load64(&b->mantissa[9])) | (a->exponent ^ b->exponent);
         return (diff == 0) & ((a->sign != 0) == (b->sign != 0));
     }
-    return compare(a, b) == 0;
+#endif
+    return compare_general(a, b) == 0;
 }
 
 int __op_less_pqfloat_pqfloat(const qfloat *a, const qfloat *b)

@@ -3,6 +3,10 @@
 // anything nonzero lies below them, which settles ties exactly. A one-limb
 // divisor (small integers and other short values) takes the short division.
 #include "qf_six_limbs.h"
+#include "qf_words32.h"
+
+// 32-bit targets divide on words instead: qf_div32.cpp.
+#if !defined(QF_WORDS32)
 
 // Per odd D < 256: b = floor((2^64 - 1) / D) for reductions modulo D, the
 // inverse of D modulo 2^64 for exact quotients, and numbers congruent to
@@ -238,3 +242,5 @@ void __op_divide_pqfloat_pqfloat(qfloat *out, const qfloat *a, const qfloat *b)
     else
         div_finite(out, neg, ua.exp, ua.m, ub.exp, ub.m);
 }
+
+#endif

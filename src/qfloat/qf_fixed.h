@@ -10,6 +10,7 @@
 #ifndef ZELQ_QF_FIXED_H
 #define ZELQ_QF_FIXED_H
 
+#include "qf_fixed32.h"
 #include "qf_internal.h"
 
 #include <stdint.h>
@@ -95,6 +96,10 @@ static inline int qf_fx_cmp(const uint64_t *a, const uint64_t *b, int n)
  */
 static inline void qf_fx_mul_frac(uint64_t *r, const uint64_t *a, const uint64_t *b, int n)
 {
+#if defined(QF_FX_WORDS32)
+    qf_fx_mul_frac_words(r, a, b, n); // 32-bit targets: on words, same bound
+    return;
+#endif
     uint64_t c0 = 0, c1 = 0, c2 = 0; // column accumulator c2:c1:c0
 #pragma GCC unroll 16
     for (int d = n - 2; d <= 2 * n - 2; d++) {
@@ -154,6 +159,9 @@ static inline int qf_fx_horner_limbs(int n)
  * may alias a. */
 static inline uint64_t qf_fx_mul_limb(uint64_t *r, const uint64_t *a, int n, uint64_t c)
 {
+#if defined(QF_FX_WORDS32)
+    return qf_fx_mul_limb_words(r, a, n, c); // 32-bit targets: on words
+#endif
     uint64_t carry = 0;
     for (int i = 0; i < n; i++) {
         uint64_t ph, pl;

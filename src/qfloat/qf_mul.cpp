@@ -4,6 +4,10 @@
 // x86-64 a second build uses MULX, ADCX and ADOX (qf_cpu.h).
 #include "qf_cpu.h"
 #include "qf_six_limbs.h"
+#include "qf_words32.h"
+
+// 32-bit targets multiply on words instead: qf_mul32.cpp.
+#if !defined(QF_WORDS32)
 
 #if defined(QF_ADX_PATH)
 #include <emmintrin.h>
@@ -792,3 +796,5 @@ QF_ADX_TARGET void qf_mul_adx(qfloat *out, const qfloat *a, const qfloat *b)
 // The exported entry: one of the builds (qf_cpu.h).
 QF_DISPATCH(__op_multiply_pqfloat_pqfloat, (qfloat * out, const qfloat *a, const qfloat *b), (out, a, b),
             qf_mul_generic, qf_mul_adx)
+
+#endif // !QF_WORDS32

@@ -6,6 +6,7 @@
 #     the 16-bit entry (120-character buffer) must agree with the 8-bit one
 #     (115) digit for digit over the shorter text, up to its last-digit
 #     rounding.
+# -DEMULATOR=... names a program that runs TOOL (a cross build's emulator).
 
 # X values from the deep tail to beyond +25, with every range boundary.
 cmake_minimum_required(VERSION 3.25)
@@ -21,7 +22,7 @@ function(sample_arguments var)
 endfunction()
 
 function(run_tool out_var)
-  execute_process(COMMAND "${TOOL}" ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  execute_process(COMMAND ${EMULATOR} "${TOOL}" ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT rc EQUAL 0)
     message(FATAL_ERROR "zelq ${ARGN}: exit status ${rc}\n${err}")
   endif()
@@ -84,7 +85,7 @@ if(CHECK STREQUAL "stream")
   string(REPLACE ";" "\n" text "${xs}")
   set(input "${CMAKE_CURRENT_BINARY_DIR}/stream-input.txt")
   file(WRITE "${input}" "${text}\n")
-  execute_process(COMMAND "${TOOL}" INPUT_FILE "${input}" RESULT_VARIABLE rc OUTPUT_VARIABLE streamed
+  execute_process(COMMAND ${EMULATOR} "${TOOL}" INPUT_FILE "${input}" RESULT_VARIABLE rc OUTPUT_VARIABLE streamed
                   ERROR_VARIABLE err)
   if(NOT rc EQUAL 0)
     message(FATAL_ERROR "zelq < input: exit status ${rc}\n${err}")

@@ -1,5 +1,6 @@
 # Runs the zelq command once and checks its exit status, standard output and
 # standard error. Invoked as: cmake -DTOOL=... [-D...] -P run_cli.cmake
+#   EMULATOR       program that runs TOOL (a cross build's emulator), if any
 #   ARGS           arguments, separated by commas
 #   STDIN_LINES    lines fed to standard input, separated by commas
 #   STDIN_FILE     file fed to standard input (instead of STDIN_LINES)
@@ -25,7 +26,7 @@ if(DEFINED STDIN_FILE)
   set(input_opt INPUT_FILE "${STDIN_FILE}")
 endif()
 
-execute_process(COMMAND "${TOOL}" ${args} ${input_opt} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+execute_process(COMMAND ${EMULATOR} "${TOOL}" ${args} ${input_opt} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
 
 # Lines joined by commas, without the final line end, so that one-line
 # regexes can describe several lines.

@@ -2,7 +2,7 @@
 // to nearest, qfloat's exponent range and subnormals) bit for bit, on random
 // operands steered toward the cases where rounding is hard; on x86-64 both
 // builds of the dispatched operations (qf_cpu.h) are checked, each alone.
-// QF_SEED=<n> in the environment replays a run.
+// ZELQ_TEST_SEED=<n> in the environment replays a run.
 #include "qf_cpu.h"
 #include "qf_mpfr.h"
 #include "qf_six_limbs.h"
@@ -493,6 +493,52 @@ TEST(QfloatArith, CachedProcessorChoiceIsCpuid)
 }
 #endif
 
+// Significands of every length in 32-bit words (the last word nonzero) and
+// exponent gaps of every number of whole words and bits: the word-level
+// paths of 32-bit targets (short multipliers and divisors, alignment shifts)
+// and the limb paths alike, against MPFR.
+TEST(QfloatArith, EveryWordLengthAndAlignment)
+{
+    Ref ref;
+    Gen g(test_seed() + 7);
+    Mismatches bad;
+    long checked = 0;
+    auto words = [&](int n) {
+        uint32_t w[12] = {0};
+        for (int i = 0; i < n; i++)
+            w[i] = (uint32_t)g.u();
+        w[0] |= 0x80000000u;
+        w[n - 1] |= g.coin() ? 1u : 0x10000u;
+        uint64_t m[QF_LIMBS];
+        for (int i = 0; i < QF_LIMBS; i++)
+            m[i] = ((uint64_t)w[2 * i] << 32) | w[2 * i + 1];
+        return make(g.coin(), g.range(-40, 40), m);
+    };
+    auto check = [&](int op, const qfloat &a, const qfloat &b, const char *what) {
+        qfloat got, want = ref.apply(op, a, b);
+        qf_apply(op, &got, &a, &b);
+        checked++;
+        if (!qf_same_bits(got, want))
+            bad.report(what, a, b, got, want);
+    };
+    for (int na = 1; na <= 11; na++)
+        for (int nb = 1; nb <= 11; nb++)
+            for (int rep = 0; rep < 30; rep++) {
+                qfloat a = words(na), b = words(nb);
+                for (int op = 0; op < 4; op++)
+                    check(op, a, b, "word lengths");
+            }
+    for (int32_t gap = 0; gap <= 420; gap++)
+        for (int rep = 0; rep < 6; rep++) {
+            qfloat a = words(g.range(1, 11)), b = words(g.range(1, 11));
+            b.exponent = a.exponent - (uint32_t)gap;
+            check(0, a, b, "aligned sum");
+            check(1, a, b, "aligned difference");
+        }
+    std::printf("checked %ld results, %ld mismatches\n", checked, bad.count);
+    EXPECT_EQ(bad.count, 0);
+}
+
 // Each operation must read its operands before writing: out may be either.
 TEST(QfloatArith, OutputMayAliasInputs)
 {
@@ -629,7 +675,12 @@ TEST(QfloatArith, ProductsNextToTheHalfWayPoint)
         mpz_fdiv_r_2exp(rz, rz, (mp_bitcnt_t)s);
         if (g.coin())
             mpz_set_ui(rz, g.u() % 4); // exact, or nearly
-        mpz_set_si(inv, (long)(1u << 31) + g.range(-100, 100));
+        int32_t delta = g.range(-100, 100);
+        mpz_set_ui(inv, 1ul << 31);
+        if (delta < 0)
+            mpz_sub_ui(inv, inv, (unsigned long)-delta);
+        else
+            mpz_add_ui(inv, inv, (unsigned long)delta);
         mpz_mul_2exp(inv, inv, (mp_bitcnt_t)s);
         mpz_add(rz, rz, inv);
         mpz_invert(inv, bz, mod);
@@ -985,6 +1036,30 @@ TEST(QfloatArith, DivisionByEightBitIntegers)
     EXPECT_EQ(bad.count, 0);
 }
 
+// (hi:lo) / d with its remainder, by the compiler's 128-bit integers or, on
+// targets without them, by GMP.
+static uint64_t reference_div128(uint64_t hi, uint64_t lo, uint64_t d, uint64_t *rem)
+{
+#if defined(__SIZEOF_INT128__)
+    unsigned __int128 n = ((unsigned __int128)hi << 64) | lo;
+    *rem = (uint64_t)(n % d);
+    return (uint64_t)(n / d);
+#else
+    const uint64_t nw[2] = {lo, hi};
+    mpz_t nz, dz, qz, rz;
+    mpz_inits(nz, dz, qz, rz, (mpz_ptr)0);
+    mpz_import(nz, 2, -1, sizeof(uint64_t), 0, 0, nw);
+    mpz_import(dz, 1, -1, sizeof(uint64_t), 0, 0, &d);
+    mpz_tdiv_qr(qz, rz, nz, dz);
+    uint64_t q = 0, r = 0;
+    mpz_export(&q, nullptr, -1, sizeof(uint64_t), 0, 0, qz);
+    mpz_export(&r, nullptr, -1, sizeof(uint64_t), 0, 0, rz);
+    mpz_clears(nz, dz, qz, rz, (mpz_ptr)0);
+    *rem = r;
+    return q;
+#endif
+}
+
 // The portable 128/64 division used where there is no divq instruction, and
 // the division by a precomputed reciprocal.
 TEST(QfloatArith, PortableLimbDivision)
@@ -998,9 +1073,7 @@ TEST(QfloatArith, PortableLimbDivision)
                  lo = g.coin() ? g.u() : ~0ull * (g.u() & 1);
         uint64_t r1, r2;
         uint64_t q1 = qf_div128_portable(hi, lo, d, &r1);
-        unsigned __int128 n = ((unsigned __int128)hi << 64) | lo;
-        uint64_t q2 = (uint64_t)(n / d);
-        r2 = (uint64_t)(n % d);
+        uint64_t q2 = reference_div128(hi, lo, d, &r2);
         ASSERT_EQ(q1, q2) << hi << " " << lo << " " << d;
         ASSERT_EQ(r1, r2);
         uint64_t r3, q3 = qf_div128_preinv(hi, lo, d, qf_reciprocal(d), &r3);
