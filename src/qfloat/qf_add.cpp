@@ -591,6 +591,38 @@ static QF_ALWAYS_INLINE void add_signed(qfloat *out, const qfloat *a, const qflo
 // add_signed of the MULX build: equal signs (after the flip) go to
 // add_near_adx or add_far_adx where they apply; everything else, and their
 // rare cases, as in add_signed.
+// Equal signs, the MULX build, behind add_signed_adx: add_near_adx or
+// add_far_adx, or where they do not apply or decline, the generic cases.
+// hdr: x's sign word and biased exponent, as add_near_adx takes them. Each a
+// function of its own (tail calls), so that the entry keeps few registers.
+QF_CASE QF_ADX_TARGET static void add_same_near_adx(qfloat *out, const qfloat *x, const qfloat *y, uint32_t d,
+                                                    uint64_t hdr)
+{
+    if (QF_LIKELY(!add_near_adx(out, x, y, d, hdr)))
+        return;
+    uint64_t am[QF_LIMBS], bm[QF_LIMBS];
+    qf_load_limbs(x, am);
+    qf_load_limbs(y, bm);
+    add_near(out, (uint32_t)hdr != 0, (int32_t)(hdr >> 32) - QFLT_EXP_BIAS, am, d, bm);
+}
+
+QF_CASE QF_ADX_TARGET static void add_same_far_adx(qfloat *out, const qfloat *x, const qfloat *y, uint32_t d,
+                                                   uint64_t hdr)
+{
+    if (QF_LIKELY(d - 1u < 64u * QF_LIMBS && y->mantissa[11] != 0) &&
+        QF_LIKELY(!add_far_adx(out, x, y, d, hdr)))
+        return;
+    uint64_t am[QF_LIMBS], bm[QF_LIMBS];
+    qf_load_limbs(x, am);
+    qf_load_limbs(y, bm);
+    int neg = (uint32_t)hdr != 0;
+    int32_t ex = (int32_t)(hdr >> 32) - QFLT_EXP_BIAS;
+    if (d < 64)
+        add_near(out, neg, ex, am, d, bm);
+    else
+        add_far(out, neg, ex, am, d, bm);
+}
+
 static QF_ALWAYS_INLINE void add_signed_adx(qfloat *out, const qfloat *a, const qfloat *b, int flip)
 {
     uint32_t xa = a->exponent, xb = b->exponent;
@@ -603,22 +635,15 @@ static QF_ALWAYS_INLINE void add_signed_adx(qfloat *out, const qfloat *a, const 
     int swap = xa < xb;
     const qfloat *x = swap ? b : a, *y = swap ? a : b;
     uint32_t d = swap ? xb - xa : xa - xb, xx = swap ? xb : xa;
-    int32_t ex = (int32_t)xx - QFLT_EXP_BIAS;
     if (na == nb) {
         uint64_t hdr = (uint64_t)xx << 32 | (uint32_t)-na;
-        if (d - 1u < 63u) {
-            if (QF_LIKELY(!add_near_adx(out, x, y, d, hdr)))
-                return;
-        } else if (QF_LIKELY(d - 1u < 64u * QF_LIMBS && y->mantissa[11] != 0)) {
-            if (QF_LIKELY(!add_far_adx(out, x, y, d, hdr)))
-                return;
-        }
-        if (d < 64)
-            add_packed_near(out, na, ex, x, d, y);
+        if (d - 1u < 63u)
+            add_same_near_adx(out, x, y, d, hdr);
         else
-            add_packed_far(out, na, ex, x, d, y);
+            add_same_far_adx(out, x, y, d, hdr);
         return;
     }
+    int32_t ex = (int32_t)xx - QFLT_EXP_BIAS;
     int nx = swap ? nb : na;
     if (d <= 1)
         sub_packed_near(out, nx, ex, x, d, y);
