@@ -472,7 +472,7 @@ static inline int add_near_adx(qfloat *out, const qfloat *x, const qfloat *y, ui
 // hdr: out's first 64 bits (sign word, x's biased exponent).
 //
 // With d = 64 q + r, 1 <= r <= 64: y's limbs (halves swapped by PSHUFD) go to
-// a buffer behind five zero limbs, so that reading it q limbs early moves
+// a buffer behind six zero limbs, so that reading it q limbs early moves
 // them down q limbs; each limb times 2^(64 - r) then splits into the part
 // that stays (high half) and the part that moves into the limb below (low
 // half). LEA joins them without touching the carry of the sum. Bits of y

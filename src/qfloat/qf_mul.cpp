@@ -389,11 +389,12 @@ static inline unsigned mul_by_limb_mulq(const uint64_t *x, uint64_t d, uint64_t 
 
 // The product of canonical a and b whose product lies in the normal range,
 // rounded and stored, with MULX; returns 0. Returns 1 and writes nothing
-// when the short product below leaves the rounding undecided or when the
-// rounding carries beyond the last kept limb (at most once in 2^32): the
-// caller then takes the full product. hdr: out's first 64 bits (sign word, biased
-// exponent) as they would be with an exponent 1 above that of a product with
-// its top bit set; the normalizing factor f (1, or 2 for a shift) comes off.
+// when the short product below leaves the rounding undecided, when the
+// rounding carries beyond the last kept limb (at most once in 2^32) or when
+// the top limbs cannot tell the normalizing shift (about once in 2^61): the
+// caller then takes the full product. hdr: out's first 64 bits (sign word,
+// biased exponent) for a product with its top bit set; k (1 for a shift
+// left by one bit) comes off the exponent.
 //
 // Limbs counted from the least significant, A_0 .. A_5 (A_0 holding word 11
 // in its high half), likewise B. S sums the products of columns i + j >= 6
@@ -404,12 +405,15 @@ static inline unsigned mul_by_limb_mulq(const uint64_t *x, uint64_t d, uint64_t 
 // Rounding N to nearest by adding half a unit of the last kept bit and
 // cutting is then exact unless the 32 bits below that bit lie in
 // [2^31 - 24, 2^31] (a carry out of them rounds T the same way as N).
+// c11 lies in [P, P + 2] for P = hi(A_5 B_5), so P's top bit gives k before
+// the rows end, unless P lies within 3 below 2^63.
 //
-// b's limbs go to bb (most significant first), their
-// halves swapped by PSHUFD (off the ports that the carry chains use); each
-// row of products holds a's limb A_i (read with its halves swapped by RORX)
-// times B_(5-i) .. B_5: the low halves go down the carry chain of ADCX, the
-// high halves down that of ADOX, so that both chains run side by side.
+// b's limbs go to bb (most significant first), their halves swapped by
+// PSHUFD (off the ports that the carry chains use); each row of products
+// holds a's limb A_i (read with its halves swapped by RORX) times
+// B_(5-i) .. B_5: the low halves go down the carry chain of ADCX, the high
+// halves down that of ADOX, so that both chains run side by side, and a zero
+// register ends both chains of a row in its top limb.
 static inline int mul_round_adx(qfloat *out, const qfloat *a, const qfloat *b, uint64_t hdr)
 {
     alignas(16) uint64_t bb[QF_LIMBS];
