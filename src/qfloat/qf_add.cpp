@@ -1,6 +1,7 @@
 // Addition and subtraction, correctly rounded to 352 bits; negation and
 // absolute value. Subtraction is addition of the negated second operand. On
-// x86-64 a second build (qf_cpu.h) adds operands of equal signs with MULX.
+// x86-64 a second build (qf_cpu.h) adds operands of equal signs in assembly
+// with BMI2 (RORX, SHRX, SHLX, MULX).
 #include "qf_cpu.h"
 #include "qf_six_limbs.h"
 #include "qf_words32.h"
