@@ -2,8 +2,11 @@
 // bits: the same results as qf_mul.cpp, from 32x32-bit products of the packed
 // words. A truncated high product settles the rounding in nearly every case;
 // otherwise the exact product decides. A two-word operand (small integers and
-// other short values) takes 22 products instead.
+// other short values) takes 22 products instead. On x86 the high product of
+// the usual case comes from SSE2 or AVX2 where the processor has them
+// (qf_cpu32.h): the same words, faster.
 #include "qf_cpu.h"
+#include "qf_cpu32.h"
 #include "qf_words32.h"
 
 #if defined(QF_WORDS32)
@@ -276,7 +279,32 @@ mul_finite(qfloat *out, int neg, int32_t ea, const uint32_t *a, int32_t eb, cons
     finish_full(out, neg, e, p);
 }
 
-void __op_multiply_pqfloat_pqfloat(qfloat *out, const qfloat *a, const qfloat *b)
+// mul_high by the build cpu (QF_CPU32_*): its SIMD kernel or the 32-bit
+// multiplications. Same words from each.
+static inline void mul_high_by(int cpu, const uint32_t *a, const uint32_t *b, uint32_t *p)
+{
+#if defined(QF_MUL32_SIMD)
+    if (cpu == QF_CPU32_AVX2) {
+        qf_mul32_high_avx2(a, b, p);
+        return;
+    }
+    if (cpu == QF_CPU32_SSE2) {
+        qf_mul32_high_sse2(a, b, p);
+        return;
+    }
+#endif
+    (void)cpu;
+    mul_high(a, b, p);
+}
+
+// The multiplication, with the high product of the usual case by the build
+// cpu (a constant in the builds that the tests call, the cached processor
+// choice in the exported entry).
+#if defined(__GNUC__)
+__attribute__((always_inline))
+#endif
+static inline void
+mul_entry(qfloat *out, const qfloat *a, const qfloat *b, int cpu)
 {
     // Canonical operands are read in place; every word is read before out is
     // written, so out may be a or b.
@@ -287,7 +315,7 @@ void __op_multiply_pqfloat_pqfloat(qfloat *out, const qfloat *a, const qfloat *b
         // The usual case inline: full-length operands, a product in range.
         if (QF_LIKELY(!two_words(bm) && !two_words(am) && e > QF_EMIN && e <= QF_EMAX)) {
             uint32_t p[QF_WORDS + 2];
-            mul_high(am, bm, p);
+            mul_high_by(cpu, am, bm, p);
             if (finish_high(out, neg, e, p))
                 return;
         }
@@ -315,11 +343,32 @@ void __op_multiply_pqfloat_pqfloat(qfloat *out, const qfloat *a, const qfloat *b
     }
 }
 
-// The one build of 32-bit targets, under the name that the tests give the
+void __op_multiply_pqfloat_pqfloat(qfloat *out, const qfloat *a, const qfloat *b)
+{
+#if defined(QF_MUL32_SIMD)
+    mul_entry(out, a, b, qf_cpu32());
+#else
+    mul_entry(out, a, b, 0);
+#endif
+}
+
+// The build of plain 32-bit code, under the name that the tests give the
 // generic build of targets that choose one at run time (qf_cpu.h).
 void qf_mul_generic(qfloat *out, const qfloat *a, const qfloat *b)
 {
-    __op_multiply_pqfloat_pqfloat(out, a, b);
+    mul_entry(out, a, b, 0);
 }
+
+#if defined(QF_MUL32_SIMD)
+void qf_mul_sse2(qfloat *out, const qfloat *a, const qfloat *b)
+{
+    mul_entry(out, a, b, QF_CPU32_SSE2);
+}
+
+void qf_mul_avx2(qfloat *out, const qfloat *a, const qfloat *b)
+{
+    mul_entry(out, a, b, QF_CPU32_AVX2);
+}
+#endif
 
 #endif
