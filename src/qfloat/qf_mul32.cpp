@@ -143,21 +143,54 @@ static inline void mul_full(const uint32_t *a, const uint32_t *b, uint32_t *p)
     columns(a, b, 0, 20, p);
 }
 
+// p[0..12) = a * d exactly, most significant first: 11 words times one.
+static inline void mul_word(const uint32_t *a, uint32_t d, uint32_t *p)
+{
+#if defined(QF_I386_ASM)
+    // One product per word, its high half carried into the next word in c.
+#define QF_MUL_WORD(oa, op)                                                                                  \
+    "movl " #oa "(%[a]), %%eax\n\tmull %[d]\n\taddl %[c], %%eax\n\tadcl $0, %%edx\n\tmovl %%eax, " #op       \
+    "(%[p])\n\tmovl %%edx, %[c]\n\t"
+    uint32_t c;
+    // clang-format off
+    __asm__("movl 40(%[a]), %%eax\n\tmull %[d]\n\tmovl %%eax, 44(%[p])\n\tmovl %%edx, %[c]\n\t"
+            QF_MUL_WORD(36, 40) QF_MUL_WORD(32, 36) QF_MUL_WORD(28, 32) QF_MUL_WORD(24, 28)
+            QF_MUL_WORD(20, 24) QF_MUL_WORD(16, 20) QF_MUL_WORD(12, 16) QF_MUL_WORD(8, 12)
+            QF_MUL_WORD(4, 8) QF_MUL_WORD(0, 4)
+            "movl %[c], 0(%[p])"
+            : [c] "=&r"(c), "=m"(*(uint32_t(*)[QF_WORDS + 1])p)
+            : [a] "r"(a), [d] "rm"(d), [p] "r"(p), "m"(*(const uint32_t(*)[QF_WORDS])a)
+            : "eax", "edx", "cc");
+    // clang-format on
+#undef QF_MUL_WORD
+#else
+    uint32_t carry = 0;
+    QF_UNROLL
+    for (int i = QF_WORDS - 1; i >= 0; i--) {
+        uint64_t t = (uint64_t)a[i] * d + carry;
+        p[i + 1] = (uint32_t)t;
+        carry = (uint32_t)(t >> 32);
+    }
+    p[0] = carry;
+#endif
+}
+
 // The product of a (11 words) and a significand of at most two words
 // (d0:d1, top bit of d0 set), rounded and stored: 11 word products when d1
 // is 0 (a one-word operand), 22 otherwise. Exact before the rounding.
 static inline void mul_short(qfloat *out, int neg, int32_t e, const uint32_t *a, uint32_t d0, uint32_t d1)
 {
+    // A power of two (1, -1, 2, 1/2, ...) leaves a's words as they are.
+    if (d0 == 0x80000000u && d1 == 0 && e - 1 >= QF_EMIN && e - 1 <= QF_EMAX) {
+        out->sign = neg ? 0xFFFFFFFFu : 0u;
+        out->exponent = (uint32_t)(e - 1 + QFLT_EXP_BIAS);
+        out->mantissa[0] = 0;
+        memmove(&out->mantissa[1], a, QF_WORDS * sizeof(uint32_t)); // out may be a's number
+        return;
+    }
     uint32_t p[QF_WORDS + 2]; // a * (d0:d1), most significant first
     if (d1 == 0) {
-        uint32_t carry = 0;
-        QF_UNROLL
-        for (int i = QF_WORDS - 1; i >= 0; i--) {
-            uint64_t t = (uint64_t)a[i] * d0 + carry;
-            p[i + 1] = (uint32_t)t;
-            carry = (uint32_t)(t >> 32);
-        }
-        p[0] = carry;
+        mul_word(a, d0, p);
         p[QF_WORDS + 1] = 0;
     } else {
         const uint32_t d[QF_WORDS] = {0, 0, 0, 0, 0, 0, 0, 0, 0, d0, d1}; // as an 11-word operand
@@ -312,8 +345,18 @@ mul_entry(qfloat *out, const qfloat *a, const qfloat *b, int cpu)
         const uint32_t *am = &a->mantissa[1], *bm = &b->mantissa[1];
         int neg = (a->sign != 0) ^ (b->sign != 0);
         int32_t ea = qf_words_exp(a), eb = qf_words_exp(b), e = ea + eb;
+        // A short operand (small integers, halves, ...) goes straight to its
+        // own product, which rounds any exponent.
+        if (two_words(bm)) {
+            mul_short(out, neg, e, am, bm[0], bm[1]);
+            return;
+        }
+        if (two_words(am)) {
+            mul_short(out, neg, e, bm, am[0], am[1]);
+            return;
+        }
         // The usual case inline: full-length operands, a product in range.
-        if (QF_LIKELY(!two_words(bm) && !two_words(am) && e > QF_EMIN && e <= QF_EMAX)) {
+        if (QF_LIKELY(e > QF_EMIN && e <= QF_EMAX)) {
             uint32_t p[QF_WORDS + 2];
             mul_high_by(cpu, am, bm, p);
             if (finish_high(out, neg, e, p))
@@ -343,15 +386,6 @@ mul_entry(qfloat *out, const qfloat *a, const qfloat *b, int cpu)
     }
 }
 
-void __op_multiply_pqfloat_pqfloat(qfloat *out, const qfloat *a, const qfloat *b)
-{
-#if defined(QF_MUL32_SIMD)
-    mul_entry(out, a, b, qf_cpu32());
-#else
-    mul_entry(out, a, b, 0);
-#endif
-}
-
 // The build of plain 32-bit code, under the name that the tests give the
 // generic build of targets that choose one at run time (qf_cpu.h).
 void qf_mul_generic(qfloat *out, const qfloat *a, const qfloat *b)
@@ -370,5 +404,20 @@ void qf_mul_avx2(qfloat *out, const qfloat *a, const qfloat *b)
     mul_entry(out, a, b, QF_CPU32_AVX2);
 }
 #endif
+
+// The build that this processor runs best (each one is the whole operation,
+// so that the choice costs one test and jump, not a call per kernel).
+void __op_multiply_pqfloat_pqfloat(qfloat *out, const qfloat *a, const qfloat *b)
+{
+#if defined(QF_MUL32_SIMD)
+    int cpu = qf_cpu32();
+    if (cpu == QF_CPU32_AVX2)
+        qf_mul_avx2(out, a, b);
+    else if (cpu == QF_CPU32_SSE2)
+        qf_mul_sse2(out, a, b);
+    else
+#endif
+        qf_mul_generic(out, a, b);
+}
 
 #endif

@@ -697,6 +697,47 @@ TEST(QfloatArith, EveryWordLengthAndAlignment)
     EXPECT_EQ(bad.count, 0);
 }
 
+// Products with a short operand (a power of two, one word, two words: the
+// word-level short products) whose results land anywhere: in range, on the
+// edges of the normal range, subnormal, overflowing. Every build against
+// MPFR, with either operand short.
+TEST(QfloatArith, ShortProductsEverywhereInTheRange)
+{
+    Ref ref;
+    Gen g(test_seed() + 13);
+    Mismatches bad;
+    long checked = 0;
+    const std::vector<Path> builds = paths();
+    for (int n = 0; n < 6000; n++) {
+        uint64_t m[QF_LIMBS] = {0, 0, 0, 0, 0, 0};
+        switch (n % 3) {
+        case 0: m[0] = 1ull << 63; break;                         // a power of two
+        case 1: m[0] = (g.u() | 1ull << 63) & ~0ull << 32; break; // one word
+        default: m[0] = g.u() | 1ull << 63; break;                // two words
+        }
+        int32_t sum; // of the exponents
+        switch (g.u() % 4) {
+        case 0: sum = EMIN + g.range(-400, 2); break; // subnormal or just normal
+        case 1: sum = EMAX + g.range(-1, 2); break;   // the top of the range and beyond
+        default: sum = g.range(-40, 40); break;
+        }
+        int32_t ea = g.range(std::max(EMIN, sum - EMAX), std::min(EMAX, sum - EMIN)), eb = sum - ea;
+        qfloat a = g.normal(ea), b = make(g.coin(), eb, m);
+        if (g.coin())
+            std::swap(a, b);
+        qfloat want = ref.apply(2, a, b);
+        for (const Path &path : builds) {
+            qfloat got;
+            qf_apply(2, &got, &a, &b, path);
+            checked++;
+            if (!qf_same_bits(got, want))
+                bad.report(path.name, a, b, got, want);
+        }
+    }
+    std::printf("checked %ld products, %ld mismatches\n", checked, bad.count);
+    EXPECT_EQ(bad.count, 0);
+}
+
 // Each operation must read its operands before writing: out may be either.
 TEST(QfloatArith, OutputMayAliasInputs)
 {
