@@ -596,7 +596,6 @@ TEST(QfloatArith, Mul32HighProductsAreTheColumnSums)
     std::printf("checked %ld high products, %ld wrong\n", checked, bad);
     EXPECT_EQ(bad, 0);
 }
-#endif
 
 // Calls f(x, y, z) (cdecl) with the stack pointer skew bytes (0, 4, 8 or 12)
 // below the 16-byte alignment that the i386 ABI of Linux gives at entry:
@@ -650,6 +649,7 @@ TEST(QfloatArith, Mul32SimdBuildsRealignTheStack)
         }
     }
 }
+#endif
 
 // Significands of every length in 32-bit words (the last word nonzero) and
 // exponent gaps of every number of whole words and bits: the word-level
