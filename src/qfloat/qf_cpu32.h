@@ -1,15 +1,17 @@
 /*
  * The run-time choice between the builds of the multiplication on 32-bit x86
  * (the code of the 32-bit DLL): plain 32-bit code (any i686), SSE2 (two
- * 32x32-bit products per instruction: every x86 processor since 2003, and
- * required by every current 32-bit Windows) and AVX2 (four per instruction:
- * Intel since Haswell, AMD since Excavator/Zen). All give the same bits; the
- * choice only changes the speed.
+ * 32x32-bit products per instruction: Pentium 4 and Athlon 64 onward, and
+ * required by every 32-bit Windows since 8) and AVX2 (four per instruction:
+ * Intel since Haswell, AMD since Excavator). All give the same bits; the
+ * choice only changes the speed. Nothing is assumed: a processor without
+ * SSE2 runs the plain build.
  *
- * The choice lives in one word that the first call fills in from cpuid:
- * every thread computes the same value, so the unordered (relaxed) store is
- * a benign race and no lock is needed. No ifunc: the DLL has none, and one
- * mechanism on every 32-bit target is the one that the tests exercise.
+ * The choice lives in one word that the first call fills in from cpuid
+ * (slow, and a trap to the hypervisor in a virtual machine): every thread
+ * computes the same value, so the unordered (relaxed) store is a benign race
+ * and no lock is needed. No ifunc: the DLL has none, and one mechanism on
+ * every 32-bit target is the one that the tests exercise.
  */
 #ifndef ZELQ_QF_CPU32_H
 #define ZELQ_QF_CPU32_H
