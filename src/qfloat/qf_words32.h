@@ -12,7 +12,9 @@
  * asm in optimized builds, C otherwise), canonical operands read in place,
  * and the final rounding of a 12-word significand. The operations built on
  * them: qf_add32.cpp, qf_mul32.cpp, qf_div32.cpp, the canonical paths of
- * qf_compare.cpp and the exp/log products of qf_fixed32.h.
+ * qf_compare.cpp and the exp/log products of qf_fixed32.h. On x86 the high
+ * product of a multiplication also has SSE2 and AVX2 builds, chosen at run
+ * time (qf_cpu32.h, qf_mul32_sse2.cpp, qf_mul32_avx2.cpp).
  */
 #ifndef ZELQ_QF_WORDS32_H
 #define ZELQ_QF_WORDS32_H

@@ -1,9 +1,12 @@
 // Arithmetic core against MPFR: + - x / must match MPFR at 352 bits (round
 // to nearest, qfloat's exponent range and subnormals) bit for bit, on random
 // operands steered toward the cases where rounding is hard; on x86-64 both
-// builds of the dispatched operations (qf_cpu.h) are checked, each alone.
+// builds of the dispatched operations (qf_cpu.h) are checked, each alone, and
+// on 32-bit x86 every build of the multiplication that the processor runs
+// (qf_cpu32.h).
 // ZELQ_TEST_SEED=<n> in the environment replays a run.
 #include "qf_cpu.h"
+#include "qf_cpu32.h"
 #include "qf_mpfr.h"
 #include "qf_six_limbs.h"
 #include "qf_test_support.h"
@@ -95,16 +98,35 @@ const Path EXPORTED = {"exported",
                         __op_divide_pqfloat_pqfloat}};
 
 // The builds this processor can run: the exported entries, and on x86-64 the
-// generic build and, where the processor has BMI2 and ADX, the MULX build.
+// generic build and, where the processor has BMI2 and ADX, the MULX build;
+// on 32-bit x86 the plain, SSE2 and AVX2 builds of the multiplication.
 std::vector<Path> paths()
 {
-    std::vector<Path> v = {EXPORTED};
+    std::vector<Path> v;
+    v.reserve(4); // room for every build (and no spurious array-bounds warning from GCC 12)
+    v.push_back(EXPORTED);
 #if defined(QF_ADX_PATH)
     v.push_back({"generic", {qf_add_generic, qf_sub_generic, qf_mul_generic, __op_divide_pqfloat_pqfloat}});
     if (qf_cpu_bmi2_adx())
         v.push_back({"adx", {qf_add_adx, qf_sub_adx, qf_mul_adx, __op_divide_pqfloat_pqfloat}});
     else
         std::printf("no BMI2 and ADX here: the MULX build is not tested\n");
+#endif
+#if defined(QF_MUL32_SIMD)
+    v.push_back({"plain",
+                 {__op_plus_pqfloat_pqfloat, __op_minus_pqfloat_pqfloat, qf_mul_generic,
+                  __op_divide_pqfloat_pqfloat}});
+    int cpu = qf_cpu32_detect();
+    if (cpu >= QF_CPU32_SSE2)
+        v.push_back({"sse2",
+                     {__op_plus_pqfloat_pqfloat, __op_minus_pqfloat_pqfloat, qf_mul_sse2,
+                      __op_divide_pqfloat_pqfloat}});
+    if (cpu >= QF_CPU32_AVX2)
+        v.push_back({"avx2",
+                     {__op_plus_pqfloat_pqfloat, __op_minus_pqfloat_pqfloat, qf_mul_avx2,
+                      __op_divide_pqfloat_pqfloat}});
+    else
+        std::printf("no AVX2 here: the AVX2 multiplication is not tested\n");
 #endif
     return v;
 }
@@ -493,6 +515,138 @@ TEST(QfloatArith, CachedProcessorChoiceIsCpuid)
 }
 #endif
 
+#if defined(QF_MUL32_SIMD)
+// The 32-bit multiplication asks cpuid once and keeps the answer: it must be
+// cpuid's, and this machine's best.
+TEST(QfloatArith, CachedProcessorChoiceIsCpuid32)
+{
+    int want = qf_cpu32_detect();
+    EXPECT_EQ(qf_cpu32(), want);
+    EXPECT_EQ(qf_cpu32_choice, want);
+    EXPECT_EQ(qf_cpu32(), want);
+    EXPECT_GE(want, QF_CPU32_PLAIN);
+}
+#endif
+
+#if defined(QF_MUL32_SIMD)
+// The SIMD high products of 32-bit x86 against GMP: p[0..13) must be the
+// words of the sum of the products a_i b_j with i + j >= 9 (words counted
+// from the least significant), carry word included, divided by 2^288. All-ones
+// words fill every lane to its largest sum; single set words and runs of
+// zeros put each product in its place alone.
+TEST(QfloatArith, Mul32HighProductsAreTheColumnSums)
+{
+    Gen g(test_seed() + 11);
+    int cpu = qf_cpu32_detect();
+    mpz_t sum, t;
+    mpz_inits(sum, t, (mpz_ptr)0);
+    long bad = 0, checked = 0;
+    for (int n = 0; n < 40000; n++) {
+        uint32_t a[QF_WORDS], b[QF_WORDS];
+        int shape = n % 5;
+        for (int i = 0; i < QF_WORDS; i++) {
+            a[i] = (uint32_t)g.u();
+            b[i] = (uint32_t)g.u();
+            if (shape == 1 || (shape == 2 && g.coin()))
+                a[i] = 0xFFFFFFFFu;
+            if (shape == 1 || (shape == 2 && g.coin()))
+                b[i] = 0xFFFFFFFFu;
+            if (shape == 3 && g.u() % 3 == 0)
+                a[i] = 0;
+            if (shape == 3 && g.u() % 3 == 0)
+                b[i] = 0;
+        }
+        if (shape == 4) { // one word each: a single product
+            std::memset(a, 0, sizeof a);
+            std::memset(b, 0, sizeof b);
+            a[g.range(0, 10)] = (uint32_t)g.u() | 1;
+            b[g.range(0, 10)] = (uint32_t)g.u() | 1;
+        }
+        mpz_set_ui(sum, 0);
+        for (int i = 0; i < QF_WORDS; i++)
+            for (int j = 0; j < QF_WORDS; j++)
+                if (i + j >= 9) {
+                    mpz_set_ui(t, a[10 - i]);
+                    mpz_mul_ui(t, t, b[10 - j]);
+                    mpz_mul_2exp(t, t, 32 * (i + j - 9));
+                    mpz_add(sum, sum, t);
+                }
+        uint32_t want[13] = {0};
+        size_t count = 0;
+        mpz_export(want, &count, -1, sizeof(uint32_t), 0, 0, sum); // least significant first
+        std::reverse(want, want + 13);
+        uint32_t got[13];
+        if (cpu >= QF_CPU32_SSE2) {
+            qf_mul32_high_sse2(a, b, got);
+            checked++;
+            bad += std::memcmp(got, want, sizeof got) != 0;
+        }
+        if (cpu >= QF_CPU32_AVX2) {
+            qf_mul32_high_avx2(a, b, got);
+            checked++;
+            bad += std::memcmp(got, want, sizeof got) != 0;
+        }
+        ASSERT_LE(count, 13u);
+    }
+    mpz_clears(sum, t, (mpz_ptr)0);
+    std::printf("checked %ld high products, %ld wrong\n", checked, bad);
+    EXPECT_EQ(bad, 0);
+}
+
+// Calls f(x, y, z) (cdecl) with the stack pointer skew bytes (0, 4, 8 or 12)
+// below the 16-byte alignment that the i386 ABI of Linux gives at entry:
+// callers of the 32-bit DLL guarantee only 4 bytes, and the SIMD code must
+// realign.
+void call_with_stack_skew(void (*f)(void *, const void *, const void *), void *x, const void *y,
+                          const void *z, uint32_t skew)
+{
+    uintptr_t args[5] = {(uintptr_t)f, (uintptr_t)x, (uintptr_t)y, (uintptr_t)z, (uintptr_t)(skew + 4) % 16};
+    __asm__ volatile("movl %%esp, %%esi\n\t"
+                     "andl $-16, %%esp\n\t"
+                     "subl 16(%%edi), %%esp\n\t" // then 3 arguments and the return address
+                     "pushl 12(%%edi)\n\tpushl 8(%%edi)\n\tpushl 4(%%edi)\n\t"
+                     "call *(%%edi)\n\t"
+                     "movl %%esi, %%esp"
+                     :
+                     : "D"(args)
+                     : "esi", "eax", "ecx", "edx", "memory", "cc");
+}
+
+// The SIMD builds of the multiplication and their high products give the
+// same words whatever the alignment of the stack at entry.
+TEST(QfloatArith, Mul32SimdBuildsRealignTheStack)
+{
+    Ref ref;
+    Gen g(test_seed() + 12);
+    int cpu = qf_cpu32_detect();
+    typedef void (*any3)(void *, const void *, const void *);
+    struct Build {
+        const char *name;
+        any3 mul, high;
+        int need;
+    } builds[] = {{"sse2", (any3)qf_mul_sse2, (any3)qf_mul32_high_sse2, QF_CPU32_SSE2},
+                  {"avx2", (any3)qf_mul_avx2, (any3)qf_mul32_high_avx2, QF_CPU32_AVX2}};
+    for (const Build &bd : builds) {
+        if (cpu < bd.need)
+            continue;
+        for (int n = 0; n < 50; n++) {
+            qfloat a = g.normal(g.range(-50, 50)), b = g.normal(g.range(-50, 50));
+            qfloat want = ref.apply(2, a, b);
+            uint32_t pw[13];
+            qf_mul32_high_sse2(&a.mantissa[1], &b.mantissa[1], pw);
+            for (uint32_t skew = 0; skew < 16; skew += 4) {
+                qfloat got;
+                call_with_stack_skew(bd.mul, &got, &a, &b, skew);
+                EXPECT_TRUE(qf_same_bits(got, want)) << bd.name << " skew " << skew;
+                uint32_t pg[13]; // the kernel's arguments: (a, b, p)
+                call_with_stack_skew(bd.high, (void *)&a.mantissa[1], &b.mantissa[1], pg, skew);
+                EXPECT_EQ(std::memcmp(pg, pw, sizeof pg), 0) << bd.name << " high product, skew " << skew;
+            }
+        }
+    }
+}
+#endif
+
 // Significands of every length in 32-bit words (the last word nonzero) and
 // exponent gaps of every number of whole words and bits: the word-level
 // paths of 32-bit targets (short multipliers and divisors, alignment shifts)
@@ -536,6 +690,47 @@ TEST(QfloatArith, EveryWordLengthAndAlignment)
             check(1, a, b, "aligned difference");
         }
     std::printf("checked %ld results, %ld mismatches\n", checked, bad.count);
+    EXPECT_EQ(bad.count, 0);
+}
+
+// Products with a short operand (a power of two, one word, two words: the
+// word-level short products) whose results land anywhere: in range, on the
+// edges of the normal range, subnormal, overflowing. Every build against
+// MPFR, with either operand short.
+TEST(QfloatArith, ShortProductsEverywhereInTheRange)
+{
+    Ref ref;
+    Gen g(test_seed() + 13);
+    Mismatches bad;
+    long checked = 0;
+    const std::vector<Path> builds = paths();
+    for (int n = 0; n < 6000; n++) {
+        uint64_t m[QF_LIMBS] = {0, 0, 0, 0, 0, 0};
+        switch (n % 3) {
+        case 0: m[0] = 1ull << 63; break;                         // a power of two
+        case 1: m[0] = (g.u() | 1ull << 63) & ~0ull << 32; break; // one word
+        default: m[0] = g.u() | 1ull << 63; break;                // two words
+        }
+        int32_t sum; // of the exponents
+        switch (g.u() % 4) {
+        case 0: sum = EMIN + g.range(-400, 2); break; // subnormal or just normal
+        case 1: sum = EMAX + g.range(-1, 2); break;   // the top of the range and beyond
+        default: sum = g.range(-40, 40); break;
+        }
+        int32_t ea = g.range(std::max(EMIN, sum - EMAX), std::min(EMAX, sum - EMIN)), eb = sum - ea;
+        qfloat a = g.normal(ea), b = make(g.coin(), eb, m);
+        if (g.coin())
+            std::swap(a, b);
+        qfloat want = ref.apply(2, a, b);
+        for (const Path &path : builds) {
+            qfloat got;
+            qf_apply(2, &got, &a, &b, path);
+            checked++;
+            if (!qf_same_bits(got, want))
+                bad.report(path.name, a, b, got, want);
+        }
+    }
+    std::printf("checked %ld products, %ld mismatches\n", checked, bad.count);
     EXPECT_EQ(bad.count, 0);
 }
 
