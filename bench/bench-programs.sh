@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sourced by the bench scripts: require_bench_programs BIN WHAT PROGRAM...
 # fails (exit 2) unless every PROGRAM is built in BIN and this machine can
 # run them; a 32-bit build on a kernel that runs no 32-bit x86 code would

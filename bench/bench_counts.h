@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Counting mode of the bench programs, read by bench/callgrind-counts.sh.
 // With --counts a program skips the timings and, for each case, makes one
 // call to warm it (the peers fill caches on a first call), then n calls

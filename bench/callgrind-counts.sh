@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Instruction counts per call, from callgrind, for one bench build (the 64-bit
 # build/bench or the 32-bit build/bench32): Phi at every x of the grid (Zelq,
 # Arb, MPFR) and the single qfloat operations beside MPFR's. Each program runs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Zelq against Phi from MPFR (mpfr_erfc) and from Arb (arb_hypgeom_erfc) at
 // 352 + 32 bits, each including the moves of x and of the result between
 // qfloat and the peer's type. Prints a table of the times and their ratios;

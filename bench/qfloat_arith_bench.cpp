@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // + - x / beside mpfr_add/sub/mul/div at 352 bits on the same operands:
 // full-width random significands, and the engine's small-integer operands
 // (2, 25, 199, 400) held in a qfloat / a 352-bit mpfr_t. Prints the ratio

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // _expq / _logq beside mpfr_exp / mpfr_log at 352 bits on the same arguments:
 // exp over the engine's range (dense part -320..0 and the whole -22710..0),
 // log over the engine's (0, 0.5] and over random binades. Prints the ratio

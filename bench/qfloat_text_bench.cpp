@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Decimal text conversions beside MPFR at the same precision: reading a
 // 110-digit text (mpfr_set_str, 352 bits) and writing 115 digits
 // (mpfr_get_str into a caller buffer). Prints the ratio table qfloat ÷ MPFR.

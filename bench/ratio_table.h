@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Ratio tables after Google Benchmark's console table: a reporter that keeps
 // each benchmark's CPU time (the machines are shared, so CPU rather than wall
 // time), the median of the repetitions when --benchmark_repetitions is given,

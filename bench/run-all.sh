@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Every figure of one bench build into one folder: the four bench programs
 # (times and their ratio tables, with repetitions, medians kept; console text
 # and Google Benchmark JSON, which tools/compare.py of Google Benchmark can

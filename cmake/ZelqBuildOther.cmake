@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Brings the other Windows build tree (-DOTHER=..., preset -DPRESET=...) up
 # to date before its binaries go into the zip.
 if(NOT EXISTS ${OTHER}/CMakeCache.txt)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Install rules. Elsewhere than Windows: libzelq.so with the libqfloat.so it
 # needs, the header zelq.h, the zelq command and its manual page, a
 # pkg-config file (zelq.pc) and a CMake package (find_package(zelq) gives

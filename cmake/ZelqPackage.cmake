@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Packages made by CPack.
 # Elsewhere: a Debian package, zelq_VERSION_ARCH.deb, of what the install rules
 # install (library, header, pkg-config file, CMake package, command, manual

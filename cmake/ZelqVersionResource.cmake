@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # zelq_version_resource(TARGET FILE DESCRIPTION): gives a Windows binary a
 # version resource (file and product version = the project's version,
 # product name "zelq"), which Windows shows in the file's properties.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # 32-bit x86 Linux programs from an x86-64 Debian host: g++ -m32 (g++-multilib)
 # against the i386 multiarch libraries of Debian's :i386 packages. Used by the
 # bench32 preset, so that the benchmarks measure the code that the 32-bit DLL

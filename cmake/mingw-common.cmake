@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Shared part of the MinGW-w64 cross toolchains (win32 thread model: no
 # libwinpthread to ship). The including file sets ZELQ_MINGW_TRIPLE,
 # CMAKE_SYSTEM_PROCESSOR and ZELQ_WINE_LOADER_NAMES (the Wine loader that runs

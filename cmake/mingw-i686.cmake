@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross build for 32-bit Windows with MinGW-w64 (i686). Programs run through
 # Wine's 32-bit loader (or, where the kernel cannot run 32-bit code, in the
 # emulated machine of tests/windows/guest).

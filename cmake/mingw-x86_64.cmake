@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross build for 64-bit Windows with MinGW-w64 (x86_64). Programs run
 # through Wine's 64-bit loader, named directly: /usr/bin/wine would start the
 # 32-bit loader first, which not every machine can execute.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * A C host of zelq: prints Phi(x) for every argument x, through the same
  * 8-bit entry that Maple calls. Build against an installed zelq with

@@ -1,4 +1,5 @@
 Attribute VB_Name = "zelq"
+' SPDX-License-Identifier: MIT
 ' zelq.bas: Phi(x), the standard normal distribution function, to more than
 ' 100 significant digits in Excel, from zelq.dll. The same module works in
 ' 64-bit and in 32-bit Office (VBA 7: Office 2010 and later; the 32-bit form

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # zelq_maple.mpl: Phi(x), the standard normal distribution function, to more
 # than 100 significant digits in Maple, from zelq.dll.
 #

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the decimal reader with arbitrary bytes made into a NUL-terminated
 // text in a block of exactly that size (so ASan sees any read past the NUL).
 // Every text that the grammar accepts must read exactly as MPFR reads it at

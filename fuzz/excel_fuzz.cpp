@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the Excel entry with any 16-bit text (the input's byte pairs, little
 // endian) in a block of exactly x_Length units, and a caller buffer of exactly
 // 120 units of spaces. The result must be whole 16-bit ASCII characters and a

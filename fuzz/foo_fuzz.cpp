@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes foo (the one-term tail estimate as text) with any text and any
 // buffer length L (two leading bytes; 0xF000 and up asks for L = 100000).
 // Beyond the buffer rule: the estimate is never negative, an unreadable

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Checks shared by the fuzz programs: the decimal grammar the reader accepts,
 // the form the writer produces, and a failure macro that stops the fuzzer
 // with a message (libFuzzer then saves the input as a crash file).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs an 8-bit text entry (Maple entry or foo) under the caller's buffer
 // rule: y_str is exactly L+1 bytes holding L spaces and a NUL, so ASan reports
 // any byte written past it. Checks the length rule and that nothing beyond the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the Maple entry with any text and any buffer length L (two leading
 // bytes; 0xF000 and up asks for L = 100000). Beyond the buffer rule, the text
 // must be Phi of the argument: a number in [0, 1] ("nan" for an unreadable

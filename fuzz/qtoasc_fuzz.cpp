@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the decimal writer with any 56-byte pattern and any capacity taken
 // from the input. The text goes into a block of exactly that capacity, so ASan
 // reports a write past it. The text must have the writer's form, carry the

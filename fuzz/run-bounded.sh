@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs every fuzz program of a build for a bounded time and fails on the first
 # finding. Builds nothing: give it the build directory of the fuzz preset.
 #

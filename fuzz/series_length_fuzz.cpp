@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the series-length probe with any text and a limit from the two
 // leading bytes: -5 to 450 (past the engine's cap of 400), or up to 2000 when
 // the second byte's top bit is set. The count is 2 when the loop never runs and at most

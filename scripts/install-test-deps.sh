@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs, as root on Debian 12, everything the test suite needs: MPFR (the
 # oracle), Arb (benchmark peer), the MinGW-w64 cross compilers (i686 and
 # x86_64), 32-bit and 64-bit Wine, g++ -m32 with qemu-user for running the

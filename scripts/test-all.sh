@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what the tests need (Debian 12, as root) and runs every test:
 # the native suite, the same suite under ASan+UBSan and as 32-bit x86
 # programs under UBSan, the concurrency test

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * Command-line reading for the zelq command. Only long options exist, so that
  * every argument starting with a single '-' (such as -1.5 or -inf) is an

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * One evaluation of the zelq command: the text goes to the library entry of
  * the chosen mode with a buffer laid out the way a host lays it out.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * zelq: command-line front end of the library. Evaluates each X given as an
  * argument, or each line of standard input, through the exported entries.

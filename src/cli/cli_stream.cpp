@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * Streaming mode of the zelq command: one X per input line, one result per
  * output line, so that the output lines up with the input (a blank line

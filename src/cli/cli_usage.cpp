@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* Help and version text of the zelq command. */
 #include "zelq_cli.h"
 

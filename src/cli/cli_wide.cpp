@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * Phi(x) through the 16-bit entry, called the way a VBA module calls it: the
  * argument as the 16-bit units of a VBA string (StrPtr, Len), the result into

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * The zelq command: shared declarations of its small parts. The command goes
  * through the library's exported entries only, exactly as a host does, so

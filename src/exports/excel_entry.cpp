@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * Excel/VBA entry: Phi(x) from 16-bit text into the caller's 16-bit buffer.
  * The argument is narrowed into a heap block, evaluated, and the result text

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * Library entry routine. The library keeps no state, so no loader
  * notification has anything to set up or release.

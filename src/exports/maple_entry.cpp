@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * Maple entry: Phi(x) from 8-bit text into the caller's 8-bit buffer.
  */

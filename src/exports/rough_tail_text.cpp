@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * foo: the one-term tail estimate phi(X) * |X| / (1 + X^2) as text. Unlike
  * the engine's rough tail it applies no cut on the log-space value and takes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * Series-length probe: runs the engine's asymptotic series loop on a text
  * argument and reports where it stops instead of what it sums.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * The output rule of the 8-bit text entries: the caller's buffer holds on
  * entry a NUL-terminated text of L characters, and the result is written as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * zelq: the standard normal distribution function Phi(x) = P(X <= x) to more
  * than 100 significant digits, with numbers passed as decimal text.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The one list of zelq's host entries, in ordinal order (ordinal = position
 # + 1, names in ascending byte order), each with the argument bytes that the
 # 32-bit standard-call entry removes. Every export table of the build is

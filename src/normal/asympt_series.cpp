@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The correction terms of the asymptotic expansion of Phi in the far tail.
 #include "normal.h"
 #include "normal_constants.h"

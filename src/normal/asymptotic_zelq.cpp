@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Phi(x) in the far lower tail from its asymptotic expansion
 //   Phi(x) ~ phi(x)/|x| (1 - 1/x^2 + 3/x^4 - 15/x^6 + ...).
 #include "normal.h"

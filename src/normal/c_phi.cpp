@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // 1 - Phi(|x|) from the Mills ratio at the integer above |x|, moved down to
 // |x| by its Taylor series.
 #include "mills_taylor_tables.h"

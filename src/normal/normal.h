@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * The standard normal distribution engine on qfloat.
  *

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * Value-style wrappers over the qfloat operations, so that the engine's
  * routines read as the formulas they compute: q_add(a, q_mul(h, b)) is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A one-term estimate of Phi: phi(X) |X|/(1 + X^2) in place of the tail.
 #include "normal.h"
 #include "normal_constants.h"

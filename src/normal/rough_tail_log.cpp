@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The logarithm of the one-term tail estimate phi(X) |X|/(1 + X^2), shared by
 // the engine's rough tail and the foo text entry.
 #include "normal.h"

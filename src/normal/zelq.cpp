@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Phi(x) for any qfloat: picks the method by the range of x.
 #include "normal.h"
 #include "normal_constants.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Addition and subtraction, correctly rounded to 352 bits; negation and
 // absolute value. Subtraction is addition of the negated second operand. On
 // x86-64 a second build (qf_cpu.h) adds operands of equal signs in assembly

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Addition and subtraction on 32-bit targets (qf_words32.h), correctly
 // rounded to 352 bits: the same results as qf_add.cpp, on the packed words.
 // The smaller operand is aligned into twelve words (one below the last kept

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Schoolbook big-integer kernels for the exact decimal conversions. The
 // numbers are at most ~1,250 limbs and only reached on the rare exact paths,
 // so quadratic algorithms are fast enough and keep the code small.

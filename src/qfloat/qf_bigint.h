@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * Unsigned big integers on caller-owned limb arrays (least significant limb
  * first) for the exact decimal text conversions. No heap: callers size their

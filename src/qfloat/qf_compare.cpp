@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Comparisons. +0 and -0 are equal; a NaN is unordered, so every comparison
 // with it is false; the infinities lie beyond every finite value.
 #include "qf_six_limbs.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Conversions between qfloat and the machine's int32 and float.
 #include "qf_six_limbs.h"
 

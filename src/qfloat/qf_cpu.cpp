@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The cached processor choice of the dispatching entries that are not GNU
 // indirect functions (qf_cpu.h).
 #include "qf_cpu.h"

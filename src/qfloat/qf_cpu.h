@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * The run-time choice between two builds of the hottest operations on
  * x86-64: the generic code (any x86-64) and the code that uses MULX, ADCX and

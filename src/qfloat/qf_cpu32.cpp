@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The cached processor choice of the 32-bit x86 multiplication (qf_cpu32.h).
 #include "qf_cpu32.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * The run-time choice between the builds of the multiplication on 32-bit x86
  * (the code of the 32-bit DLL): plain 32-bit code (any i686), SSE2 (two

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Division, correctly rounded to 352 bits. The quotient is developed to
 // 384 bits (six limbs) by long division; the final remainder tells whether
 // anything nonzero lies below them, which settles ties exactly. A one-limb

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Division on 32-bit targets (qf_words32.h), correctly rounded to 352 bits:
 // the same results as qf_div.cpp, by schoolbook long division on the packed
 // words with the processor's 64/32-bit division for each quotient word. The

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // QFLT_EPSILON: the qfloat nearest to the 71-digit decimal
 // 1.0900377190420865842969737513593110651511287639835344898368128235126807E-106,
 // that is 2^-352 (the last unit of numbers in [1/2, 1)) times 1 + 3.7e-71.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // exp(x), correctly rounded to 352 bits: a 448-bit fixed-point evaluation
 // with a proven error bound, and wider retries (Ziv) in the rare cases where
 // that bound cannot decide the rounding.

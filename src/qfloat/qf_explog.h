@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * Internal entry points shared by the exp and log evaluations, and the wide
  * retry paths on their own (so that tests can check them directly).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * Multi-limb unsigned fixed-point kernels for the exp and log evaluations.
  * A value is an array of 64-bit limbs, least significant first. "Fraction"

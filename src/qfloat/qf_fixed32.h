@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * The multiplication kernels of qf_fixed.h on 32-bit words, for targets
  * without 128-bit integers (i386), where a 64x64-bit limb product costs four

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Rounding of fixed-point results and the rounding decision of the exp and
 // log evaluations (Ziv's test), kept out of line: both run once per call.
 #include "qf_fixed.h"

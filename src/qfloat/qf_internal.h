@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * Internal form shared by the qfloat operations: the value unpacked into
  * 64-bit limbs, and the one routine that rounds a wide result and packs it.
@@ -11,17 +12,17 @@
 
 #include <stdint.h>
 
-#define QF_PREC 352 /* significand bits */
-#define QF_LIMBS 6  /* 64-bit limbs holding them; the low half of limb 5 is 0 */
+#define QF_PREC 352      /* significand bits */
+#define QF_LIMBS 6       /* 64-bit limbs holding them; the low half of limb 5 is 0 */
 #define QF_EMIN (-32767) /* value = 0.m * 2^exp; normal exp range */
 #define QF_EMAX 32766
 
 enum qf_class { QF_ZERO = 0, QF_FINITE = 1, QF_INF = 2, QF_NAN = 3 };
 
 typedef struct {
-    int cls;         /* enum qf_class */
-    int neg;         /* 1 when the sign is negative (also for -0, -inf) */
-    int32_t exp;     /* finite: value = 0.m * 2^exp with m[0]'s top bit set */
+    int cls;     /* enum qf_class */
+    int neg;     /* 1 when the sign is negative (also for -0, -inf) */
+    int32_t exp; /* finite: value = 0.m * 2^exp with m[0]'s top bit set */
     uint64_t m[QF_LIMBS];
 } qf_unpacked;
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // log(x), correctly rounded to 352 bits: a 448-bit fixed-point evaluation
 // with a proven error bound, and wider retries (Ziv) refined by Newton steps
 // on the wide exp kernel when that bound cannot decide the rounding.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Multiplication, correctly rounded to 352 bits. The product of the two
 // significands is formed exactly; a one-limb operand (small integers and
 // other short values) takes six limb products instead of thirty-six. On

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Multiplication on 32-bit targets (qf_words32.h), correctly rounded to 352
 // bits: the same results as qf_mul.cpp, from 32x32-bit products of the packed
 // words. A truncated high product settles the rounding in nearly every case;

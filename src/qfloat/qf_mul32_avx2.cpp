@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The high part of a 32-bit-word product (qf_cpu32.h) with AVX2: the same
 // words as qf_mul32_sse2.cpp from VPMULUDQ on 256-bit registers, four
 // 32x32 -> 64-bit products per instruction, so columns are taken in fours

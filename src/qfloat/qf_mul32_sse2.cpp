@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The high part of a 32-bit-word product (qf_cpu32.h) with SSE2: the same
 // words as the 32-bit multiplications of qf_mul32.cpp, from PMULUDQ, which
 // forms two 32x32 -> 64-bit products at once in any register. The scalar

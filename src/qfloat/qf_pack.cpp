@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Unpacking, and the general rounding of a wide result: any exponent
 // (gradual underflow, overflow) and any number of limbs. Normal in-range
 // results of + - * / are rounded by qf_finish (qf_six_limbs.h), which hands

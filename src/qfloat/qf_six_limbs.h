@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * The six-limb layer of the arithmetic operations: a significand as six
  * 64-bit limbs, MOST significant first (as in the packed layout; limb 5

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Decimal text -> qfloat, correctly rounded for any length of text.
 //
 // The value d1 d2 d3 ... x 10^E is first bracketed with the leading (at

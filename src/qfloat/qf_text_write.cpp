@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // qfloat -> decimal text, correctly rounded to as many digits as the buffer
 // holds.
 //

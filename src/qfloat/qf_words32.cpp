@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The out-of-line part of the 32-bit word layer (qf_words32.h): rounding of
 // the results that qf_finish_words does not settle itself.
 #include "qf_words32.h"

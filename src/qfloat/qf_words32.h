@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * The 32-bit word layer of the arithmetic operations, for targets without
  * 128-bit integers (i386: the code of the 32-bit DLL). A significand stays in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * qfloat: a fixed-precision binary floating-point number with a 352-bit
  * significand, correctly rounded arithmetic (round to nearest, ties to even),
@@ -59,7 +60,8 @@ typedef struct qfloatstruct {
 /* Lowest decimal exponent of a normal qfloat (2^-32768 ~ 7.06e-9865). */
 #define QFLT_MIN_EXP (-9864)
 
-/* The qfloat nearest to 1.0900377190420865842969737513593110651511287639835344898368128235126807E-106 (about 2^-352). */
+/* The qfloat nearest to 1.0900377190420865842969737513593110651511287639835344898368128235126807E-106 (about
+ * 2^-352). */
 extern QFLOAT_API const qfloat QFLT_EPSILON;
 
 /* Decimal text -> qfloat, correctly rounded; invalid text reads as NaN.

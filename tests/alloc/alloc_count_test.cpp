@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Counts the heap calls each entry makes. malloc, calloc, realloc, free and
 // the aligned variants are replaced in this program by wrappers that forward
 // to glibc's allocator and count while a window is open. The 8-bit entries,

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross-checks of the zelq command that need several runs.
 #   cmake -DTOOL=... -DCHECK=stream -P compare_modes.cmake
 #     a few hundred X over every range, read from standard input, must give

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Runs the zelq command once and checks its exit status, standard output and
 # standard error. Invoked as: cmake -DTOOL=... [-D...] -P run_cli.cmake
 #   EMULATOR       program that runs TOOL (a cross build's emulator), if any

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Checks that `nm -D --defined-only LIB` lists exactly the five host entries,
 # as functions. Run with -DNM=... -DLIB=...
 execute_process(COMMAND ${NM} -D --defined-only ${LIB} OUTPUT_VARIABLE out RESULT_VARIABLE rc)

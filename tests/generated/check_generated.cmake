@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Reruns every tools/gen_*.py and compares its output with the header that its
 # "Usage: ... > HEADER" line names.
 #   cmake -DPYTHON=... -DSOURCE_DIR=... -DWORK_DIR=... -P check_generated.cmake

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Runs the i386 test program under qemu-i386-static in the folder of its
 # libzelq.so. Passes only if the program exits with 0 and its summary says
 # that no applicable check failed: a program that dies before the summary, or

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The few Win32 loader calls that tests/windows/zelq_dll_test.cpp makes on
 // a loaded module, over dlsym and dlclose, so that the same program runs as
 // a 32-bit x86 Linux program against libzelq.so built as a stand-in for

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Makes the Debian package of the build tree with cpack, unpacks it with
 # dpkg-deb -x into a scratch folder, checks its file list and control fields,
 # and runs the unpacked zelq -1.5 (it finds its libraries beside itself).

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installs the build tree into a fresh prefix and uses the installed zelq the
 # ways a user would: the zelq command, a CMake project with find_package, and
 # a direct compile with pkg-config. Each must print Phi(-1.5).

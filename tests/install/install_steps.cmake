@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Shared by the install and package checks: a fresh WORK_DIR, run() for one
 # step that must succeed (its output in run_out), and expect_phi() for a
 # program's output that must be Phi(-1.5).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Step-by-step models of the engine's routines: each step one correctly
 // rounded 352-bit MPFR operation with qfloat's range and subnormals, in the
 // routine's own order. A routine that differs from its model in a single bit
@@ -46,7 +47,7 @@ inline M m_int(long n)
     return r;
 }
 #define M_BINARY(name, fn)                                                                                   \
-    inline M name(const M &a, const M &b)                                                                           \
+    inline M name(const M &a, const M &b)                                                                    \
     {                                                                                                        \
         M r;                                                                                                 \
         fit(r, fn(r.v, a.v, b.v, MPFR_RNDN));                                                                \

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Behaviour cases of the five host entries and the checks that judge them,
 // shared by the native tests (tests/unit/entries_test.cpp) and the 32-bit
 // Windows test program that calls zelq.dll under Wine (tests/windows). Plain

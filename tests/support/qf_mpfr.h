@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Exact moves between qfloat and MPFR for differential tests. MPFR values
 // must be set up with qf_mpfr_setup_range() and rounded by qf_mpfr_round()
 // so that they carry qfloat's precision, exponent range and subnormals.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Small pieces every differential test needs: an MPFR value that cleans up
 // after itself, bit-for-bit comparison and a readable dump of a qfloat, and
 // a random seed that is printed and can be fixed from the environment.

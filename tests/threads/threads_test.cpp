@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every entry called from 8 threads at once, each with its own buffers, on a
 // mix of arguments that reaches every method of the engine. Each result must
 // be bit-identical to the one the same call gave on a single thread first.

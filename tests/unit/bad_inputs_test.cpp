@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hostile and malformed input to every entry, on purpose: empty and blank
 // text, a million digits, exponents of +-10^12, special words, junk and
 // non-ASCII bytes, 16-bit units above 0x7F, buffer lengths 0 and 10^5, a

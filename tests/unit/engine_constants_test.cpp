@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The constant images of the normal engine: each must be the qfloat nearest
 // to its decimal text (read by _asctoq and, independently, by MPFR), and the
 // transcendental ones must be as close to the true values as stated.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // cPhi's coefficient tables against the steps they replace: every pair must
 // be what the number layer's own operations give in cPhi's order, each
 // start point must hold every pass that an argument of its interval can

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Phi engine against MPFR: true Phi(x) = erfc(-x/sqrt 2)/2 of the exact
 // binary x at 1100 bits bounds the error; a 352-bit MPFR model of each
 // routine, one correctly rounded operation per step in the same grouping,

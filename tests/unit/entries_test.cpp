@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The five host entries on the native build: the behaviour cases shared with
 // the Windows test program (tests/support/entry_cases.h), the exact wiring of
 // each entry (argument order, digit capacity, the engine routine it reaches),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Arithmetic core against MPFR: + - x / must match MPFR at 352 bits (round
 // to nearest, qfloat's exponent range and subnormals) bit for bit, on random
 // operands steered toward the cases where rounding is hard; on x86-64 both

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // _expq and _logq against MPFR's correctly rounded exp and log at 352 bits,
 // with qfloat's exponent range and gradual underflow applied to MPFR. Every
 // comparison is bit-exact. QF_SEED overrides the random seed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Decimal text conversions against MPFR: reading must equal mpfr_strtofr at
 // 352 bits with qfloat's range and subnormals; writing must equal
 // mpfr_get_str's correctly rounded digits. Seed: QF_TEXT_SEED.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Checks the export and import tables of zelq.dll and qfloat.dll as
 # `objdump -p` prints them, the same for the 32-bit and the 64-bit pair.
 # Run with -DOBJDUMP=... -DZELQ_DLL=... -DQFLOAT_DLL=... -DARCH=win32|win64

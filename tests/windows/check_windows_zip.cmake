@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Checks the Windows zip that the target windows_folder makes: its file list,
 # that win32/ and win64/ hold DLLs of their own architecture, and that a C
 # host links against each folder's import library.

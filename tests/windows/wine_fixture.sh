@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Wine for the DLL tests, driven by CTest fixtures.
 #   wine_fixture.sh start          create $WINEPREFIX, start a persistent server
 #   wine_fixture.sh run EXE DIR    run EXE under Wine with DIR (a Unix path, handed

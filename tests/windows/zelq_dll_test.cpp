@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loads zelq.dll as a host does and checks it: the export table, the
 // calling convention of every export, the behaviour cases shared with the
 // native tests, the version resources and zelq.exe. Runs under Wine from

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds a small 32-bit x86 Linux machine that runs Wine, for hosts whose
 # kernel cannot execute 32-bit code (qemu-system-i386 emulates the whole
 # machine in software, so nothing here depends on the host CPU's modes).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs a 32-bit Windows program under Wine inside the emulated machine that
 # make-guest.sh built, as wine_fixture.sh runs it natively, and exits with
 # its status (or 1 if the machine never reported one: crash, hang, or a
