@@ -14,12 +14,6 @@
 #include <emmintrin.h>
 #endif
 
-#if defined(__GNUC__)
-#define QF_ALWAYS_INLINE inline __attribute__((always_inline))
-#else
-#define QF_ALWAYS_INLINE inline
-#endif
-
 #if defined(__GNUC__) && !defined(__clang__)
 // Limb loops run best as scalar carry chains; SLP vectorization only shuffles.
 #pragma GCC optimize("no-tree-vectorize")
@@ -259,54 +253,20 @@ static void add_limbs(qfloat *out, int same, int neg, int32_t ea, const uint64_t
 #define QF_CASE
 #endif
 
-// Same signs, d < 64.
-QF_CASE static void add_packed_near(qfloat *out, int neg, int32_t ea, const qfloat *a, uint32_t d,
-                                    const qfloat *b)
-{
-    uint64_t am[QF_LIMBS], bm[QF_LIMBS];
-    qf_load_limbs(a, am);
-    qf_load_limbs(b, bm);
-    add_near(out, neg, ea, am, d, bm);
-}
+// Limb kernels of the cases below: a's sign, exponent and limbs, the
+// exponent gap d, b's limbs.
+typedef void limb_case(qfloat *out, int neg, int32_t ea, const uint64_t *a, uint32_t d, const uint64_t *b);
 
-// Same signs, d >= 64.
-QF_CASE static void add_packed_far(qfloat *out, int neg, int32_t ea, const qfloat *a, uint32_t d,
-                                   const qfloat *b)
+// The case Kernel on packed canonical operands: their limbs loaded, then
+// the kernel (inlined into this copy of its own).
+template <limb_case Kernel>
+QF_CASE static void packed_case(qfloat *out, int neg, int32_t ea, const qfloat *a, uint32_t d,
+                                const qfloat *b)
 {
     uint64_t am[QF_LIMBS], bm[QF_LIMBS];
     qf_load_limbs(a, am);
     qf_load_limbs(b, bm);
-    add_far(out, neg, ea, am, d, bm);
-}
-
-// Different signs, d <= 1.
-QF_CASE static void sub_packed_near(qfloat *out, int neg, int32_t ea, const qfloat *a, uint32_t d,
-                                    const qfloat *b)
-{
-    uint64_t am[QF_LIMBS], bm[QF_LIMBS];
-    qf_load_limbs(a, am);
-    qf_load_limbs(b, bm);
-    sub_near(out, neg, ea, am, d, bm);
-}
-
-// Different signs, 2 <= d < 64.
-QF_CASE static void sub_packed_mid(qfloat *out, int neg, int32_t ea, const qfloat *a, uint32_t d,
-                                   const qfloat *b)
-{
-    uint64_t am[QF_LIMBS], bm[QF_LIMBS];
-    qf_load_limbs(a, am);
-    qf_load_limbs(b, bm);
-    sub_mid(out, neg, ea, am, d, bm);
-}
-
-// Different signs, d >= 64.
-QF_CASE static void sub_packed_far(qfloat *out, int neg, int32_t ea, const qfloat *a, uint32_t d,
-                                   const qfloat *b)
-{
-    uint64_t am[QF_LIMBS], bm[QF_LIMBS];
-    qf_load_limbs(a, am);
-    qf_load_limbs(b, bm);
-    sub_far(out, neg, ea, am, d, bm);
+    Kernel(out, neg, ea, am, d, bm);
 }
 
 // a + b for finite a and b (unpacked, normalized: subnormal ones have their
@@ -330,22 +290,8 @@ add_general(qfloat *out, const qfloat *a, const qfloat *b, int flip)
     qf_unpack(a, &ua);
     qf_unpack(b, &ub);
     ub.neg ^= flip;
-    if (ua.cls == QF_NAN || ub.cls == QF_NAN) {
-        qf_set_nan(out);
-    } else if (ua.cls == QF_INF || ub.cls == QF_INF) {
-        if (ua.cls == QF_INF && ub.cls == QF_INF && ua.neg != ub.neg)
-            qf_set_nan(out); // inf - inf
-        else
-            qf_set_inf(out, ua.cls == QF_INF ? ua.neg : ub.neg);
-    } else if (ua.cls == QF_ZERO && ub.cls == QF_ZERO) {
-        qf_set_zero(out, ua.neg & ub.neg); // -0 + -0 = -0, otherwise +0
-    } else if (ub.cls == QF_ZERO) {
-        qf_pack_exact(out, &ua);
-    } else if (ua.cls == QF_ZERO) {
-        qf_pack_exact(out, &ub);
-    } else {
+    if (!qf_add_special(out, &ua, &ub))
         add_finite(out, &ua, &ub);
-    }
 }
 
 #if defined(QF_ADX_PATH)
@@ -576,16 +522,16 @@ static QF_ALWAYS_INLINE void add_signed(qfloat *out, const qfloat *a, const qflo
     int nx = swap ? nb : na;
     if (na == nb) {
         if (d < 64)
-            add_packed_near(out, nx, ex, x, d, y);
+            packed_case<add_near>(out, nx, ex, x, d, y);
         else
-            add_packed_far(out, nx, ex, x, d, y);
+            packed_case<add_far>(out, nx, ex, x, d, y);
     } else {
         if (d <= 1)
-            sub_packed_near(out, nx, ex, x, d, y);
+            packed_case<sub_near>(out, nx, ex, x, d, y);
         else if (d < 64)
-            sub_packed_mid(out, nx, ex, x, d, y);
+            packed_case<sub_mid>(out, nx, ex, x, d, y);
         else
-            sub_packed_far(out, nx, ex, x, d, y);
+            packed_case<sub_far>(out, nx, ex, x, d, y);
     }
 }
 
@@ -648,11 +594,11 @@ static QF_ALWAYS_INLINE void add_signed_adx(qfloat *out, const qfloat *a, const 
     int32_t ex = (int32_t)xx - QFLT_EXP_BIAS;
     int nx = swap ? nb : na;
     if (d <= 1)
-        sub_packed_near(out, nx, ex, x, d, y);
+        packed_case<sub_near>(out, nx, ex, x, d, y);
     else if (d < 64)
-        sub_packed_mid(out, nx, ex, x, d, y);
+        packed_case<sub_mid>(out, nx, ex, x, d, y);
     else
-        sub_packed_far(out, nx, ex, x, d, y);
+        packed_case<sub_far>(out, nx, ex, x, d, y);
 }
 #endif
 

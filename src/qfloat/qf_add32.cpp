@@ -171,25 +171,12 @@ add_general(qfloat *out, const qfloat *a, const qfloat *b, int flip)
     qf_unpack(a, &ua);
     qf_unpack(b, &ub);
     ub.neg ^= flip;
-    if (ua.cls == QF_NAN || ub.cls == QF_NAN) {
-        qf_set_nan(out);
-    } else if (ua.cls == QF_INF || ub.cls == QF_INF) {
-        if (ua.cls == QF_INF && ub.cls == QF_INF && ua.neg != ub.neg)
-            qf_set_nan(out); // inf - inf
-        else
-            qf_set_inf(out, ua.cls == QF_INF ? ua.neg : ub.neg);
-    } else if (ua.cls == QF_ZERO && ub.cls == QF_ZERO) {
-        qf_set_zero(out, ua.neg & ub.neg); // -0 + -0 = -0, otherwise +0
-    } else if (ub.cls == QF_ZERO) {
-        qf_pack_exact(out, &ua);
-    } else if (ua.cls == QF_ZERO) {
-        qf_pack_exact(out, &ub);
-    } else {
-        uint32_t am[QF_WORDS], bm[QF_WORDS];
-        qf_unpacked_words(&ua, am);
-        qf_unpacked_words(&ub, bm);
-        add_finite(out, ua.neg, ua.exp, am, ub.neg, ub.exp, bm);
-    }
+    if (qf_add_special(out, &ua, &ub))
+        return;
+    uint32_t am[QF_WORDS], bm[QF_WORDS];
+    qf_unpacked_words(&ua, am);
+    qf_unpacked_words(&ub, bm);
+    add_finite(out, ua.neg, ua.exp, am, ub.neg, ub.exp, bm);
 }
 
 // a + b, with b's sign flipped when flip is 1. Canonical operands are read

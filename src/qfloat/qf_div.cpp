@@ -233,15 +233,8 @@ void __op_divide_pqfloat_pqfloat(qfloat *out, const qfloat *a, const qfloat *b)
     qf_unpacked ua, ub;
     qf_unpack(a, &ua);
     qf_unpack(b, &ub);
-    int neg = ua.neg ^ ub.neg;
-    if (ua.cls == QF_NAN || ub.cls == QF_NAN || (ua.cls == ub.cls && (ua.cls == QF_ZERO || ua.cls == QF_INF)))
-        qf_set_nan(out); // 0/0 and inf/inf
-    else if (ua.cls == QF_INF || ub.cls == QF_ZERO)
-        qf_set_inf(out, neg);
-    else if (ua.cls == QF_ZERO || ub.cls == QF_INF)
-        qf_set_zero(out, neg);
-    else
-        div_finite(out, neg, ua.exp, ua.m, ub.exp, ub.m);
+    if (!qf_div_special(out, &ua, &ub))
+        div_finite(out, ua.neg ^ ub.neg, ua.exp, ua.m, ub.exp, ub.m);
 }
 
 #endif

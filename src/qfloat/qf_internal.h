@@ -52,6 +52,14 @@ void qf_round_pack6(qfloat *out, int neg, int32_t exp, int sticky, uint64_t m0, 
  * values must be normal and in range: no rounding happens here). */
 void qf_pack_exact(qfloat *out, const qf_unpacked *u);
 
+/* The result of a + b, a * b or a / b when an operand is a NaN, an
+ * infinity or a zero (IEEE-style: inf - inf, 0 * inf, 0/0 and inf/inf are
+ * NaN; x/0 is +-inf; -0 + -0 is -0): stored, and 1 returned; 0 and nothing
+ * stored when both are finite and nonzero. qf_specials.cpp. */
+int qf_add_special(qfloat *out, const qf_unpacked *a, const qf_unpacked *b);
+int qf_mul_special(qfloat *out, const qf_unpacked *a, const qf_unpacked *b);
+int qf_div_special(qfloat *out, const qf_unpacked *a, const qf_unpacked *b);
+
 void qf_set_zero(qfloat *out, int neg);
 void qf_set_inf(qfloat *out, int neg);
 void qf_set_nan(qfloat *out);

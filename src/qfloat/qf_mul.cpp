@@ -14,12 +14,6 @@
 #include <emmintrin.h>
 #endif
 
-#if defined(__GNUC__)
-#define QF_ALWAYS_INLINE inline __attribute__((always_inline))
-#else
-#define QF_ALWAYS_INLINE inline
-#endif
-
 // p[0..7) = a * d exactly (a: six limbs, d: one limb), most significant first.
 static inline void mul_by_limb(const uint64_t *a, uint64_t d, uint64_t *p)
 {
@@ -162,19 +156,8 @@ mul_general(qfloat *out, const qfloat *a, const qfloat *b)
     qf_unpacked ua, ub;
     qf_unpack(a, &ua);
     qf_unpack(b, &ub);
-    int neg = ua.neg ^ ub.neg;
-    if (ua.cls == QF_NAN || ub.cls == QF_NAN) {
-        qf_set_nan(out);
-    } else if (ua.cls == QF_INF || ub.cls == QF_INF) {
-        if (ua.cls == QF_ZERO || ub.cls == QF_ZERO)
-            qf_set_nan(out); // 0 * inf
-        else
-            qf_set_inf(out, neg);
-    } else if (ua.cls == QF_ZERO || ub.cls == QF_ZERO) {
-        qf_set_zero(out, neg);
-    } else {
-        mul_finite(out, neg, ua.exp, ua.m, ub.exp, ub.m);
-    }
+    if (!qf_mul_special(out, &ua, &ub))
+        mul_finite(out, ua.neg ^ ub.neg, ua.exp, ua.m, ub.exp, ub.m);
 }
 
 #if defined(QF_X86_64_ASM)

@@ -370,21 +370,11 @@ mul_entry(qfloat *out, const qfloat *a, const qfloat *b, int cpu)
     qf_unpacked ua, ub;
     qf_unpack(a, &ua);
     qf_unpack(b, &ub);
-    int neg = ua.neg ^ ub.neg;
-    if (ua.cls == QF_NAN || ub.cls == QF_NAN) {
-        qf_set_nan(out);
-    } else if (ua.cls == QF_INF || ub.cls == QF_INF) {
-        if (ua.cls == QF_ZERO || ub.cls == QF_ZERO)
-            qf_set_nan(out); // 0 * inf
-        else
-            qf_set_inf(out, neg);
-    } else if (ua.cls == QF_ZERO || ub.cls == QF_ZERO) {
-        qf_set_zero(out, neg);
-    } else {
-        qf_unpacked_words(&ua, am);
-        qf_unpacked_words(&ub, bm);
-        mul_finite(out, neg, ua.exp, am, ub.exp, bm);
-    }
+    if (qf_mul_special(out, &ua, &ub))
+        return;
+    qf_unpacked_words(&ua, am);
+    qf_unpacked_words(&ub, bm);
+    mul_finite(out, ua.neg ^ ub.neg, ua.exp, am, ub.exp, bm);
 }
 
 // The build of plain 32-bit code, under the name that the tests give the

@@ -17,6 +17,12 @@
 #include <string.h>
 
 #if defined(__GNUC__)
+#define QF_ALWAYS_INLINE inline __attribute__((always_inline))
+#else
+#define QF_ALWAYS_INLINE inline
+#endif
+
+#if defined(__GNUC__)
 #define QF_LIKELY(x) __builtin_expect(!!(x), 1)
 #define QF_UNLIKELY(x) __builtin_expect(!!(x), 0)
 #else
