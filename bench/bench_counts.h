@@ -7,6 +7,8 @@
 // valgrind the client requests are a few no-op instructions.
 #pragma once
 
+#include <benchmark/benchmark.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -28,6 +30,19 @@ inline bool counts_mode(int argc, char **argv)
                 std::fprintf(stderr, "built without valgrind/callgrind.h: --counts measures nothing\n");
             return true;
         }
+    return false;
+}
+
+// The start of a bench program: with --counts, runs count_all and returns
+// true (the program is done); otherwise hands the arguments to Google
+// Benchmark and returns false.
+inline bool counts_done_or_init(int *argc, char **argv, void (*count_all)())
+{
+    if (counts_mode(*argc, argv)) {
+        count_all();
+        return true;
+    }
+    benchmark::Initialize(argc, argv);
     return false;
 }
 

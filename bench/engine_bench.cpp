@@ -179,11 +179,8 @@ void count_all()
 
 int main(int argc, char **argv)
 {
-    if (counts_mode(argc, argv)) {
-        count_all();
+    if (counts_done_or_init(&argc, argv, count_all))
         return 0;
-    }
-    benchmark::Initialize(&argc, argv);
     check_agreement();
     std::vector<RatioRow> rows;
     for (const char *p : kPoints) {

@@ -155,11 +155,8 @@ void count_all()
 
 int main(int argc, char **argv)
 {
-    if (counts_mode(argc, argv)) {
-        count_all();
+    if (counts_done_or_init(&argc, argv, count_all))
         return 0;
-    }
-    benchmark::Initialize(&argc, argv);
     std::vector<RatioRow> rows;
     for (const Op &op : kOps) {
         std::string q = std::string("qfloat/") + op.name, m = std::string("MPFR/") + op.name;

@@ -209,11 +209,8 @@ void count_all()
 
 int main(int argc, char **argv)
 {
-    if (counts_mode(argc, argv)) {
-        count_all();
+    if (counts_done_or_init(&argc, argv, count_all))
         return 0;
-    }
-    benchmark::Initialize(&argc, argv);
     std::vector<RatioRow> rows;
     for (const Case &c : kCases)
         register_qfloat_mpfr(rows, c.name, BM_q, BM_m, c.args, c.is_exp);

@@ -108,6 +108,16 @@ static QF_ALWAYS_INLINE void add_far(qfloat *out, int neg, int32_t ea, const uin
     qf_finish(out, neg, ea + c, s, sticky);
 }
 
+// t = the six limbs of b shifted right by d < 64 bits; the low d bits of
+// b[5] fall out (the callers account for them).
+static QF_ALWAYS_INLINE void shift_near(const uint64_t *b, uint32_t d, uint64_t *t)
+{
+    t[0] = b[0] >> d;
+    QF_UNROLL
+    for (int i = 1; i < QF_LIMBS; i++)
+        t[i] = qf_shrd(b[i], b[i - 1], d);
+}
+
 // Same signs, |a| + |b| for b less than 64 binades below a: the bits shifted
 // out are the low d of b[5] (whose low half is zero); the sum over six limbs
 // is exact.
@@ -115,10 +125,7 @@ static QF_ALWAYS_INLINE void add_near(qfloat *out, int neg, int32_t ea, const ui
                                       const uint64_t *b)
 {
     uint64_t t[QF_LIMBS], s[QF_LIMBS];
-    t[0] = b[0] >> d;
-    QF_UNROLL
-    for (int i = 1; i < QF_LIMBS; i++)
-        t[i] = qf_shrd(b[i], b[i - 1], d);
+    shift_near(b, d, t);
     uint64_t sticky = (b[5] << (63 - d)) << 1;
     if (qf_add6(s, a, t)) {
         // carried out (rare once b is a few binades below): shift right one bit
@@ -158,10 +165,7 @@ static void sub_near(qfloat *out, int neg, int32_t ea, const uint64_t *a, uint32
     // b fits the six limbs after a shift of at most one bit: the difference
     // is exact.
     uint64_t t[QF_LIMBS], s[QF_LIMBS];
-    t[0] = b[0] >> d;
-    QF_UNROLL
-    for (int i = 1; i < QF_LIMBS; i++)
-        t[i] = qf_shrd(b[i], b[i - 1], d);
+    shift_near(b, d, t);
     if (qf_sub6(s, a, t, 0)) { // |b| > |a| (only when d == 0): negate
         const uint64_t zero[QF_LIMBS] = {0, 0, 0, 0, 0, 0};
         qf_sub6(s, zero, s, 0);
@@ -208,10 +212,7 @@ static QF_ALWAYS_INLINE void sub_mid(qfloat *out, int neg, int32_t ea, const uin
                                      const uint64_t *b)
 {
     uint64_t t[QF_LIMBS], s[QF_LIMBS];
-    t[0] = b[0] >> d;
-    QF_UNROLL
-    for (int i = 1; i < QF_LIMBS; i++)
-        t[i] = qf_shrd(b[i], b[i - 1], d);
+    shift_near(b, d, t);
     uint64_t s6 = 0 - (b[5] << (64 - d));
     qf_sub6(s, a, t, s6 != 0);
     // One bit cancelled: shift left one bit (branch-free).
@@ -287,10 +288,7 @@ static void
 add_general(qfloat *out, const qfloat *a, const qfloat *b, int flip)
 {
     qf_unpacked ua, ub;
-    qf_unpack(a, &ua);
-    qf_unpack(b, &ub);
-    ub.neg ^= flip;
-    if (!qf_add_special(out, &ua, &ub))
+    if (!qf_add_unpacked_special(out, a, b, flip, &ua, &ub))
         add_finite(out, &ua, &ub);
 }
 

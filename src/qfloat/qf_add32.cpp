@@ -168,10 +168,7 @@ static void
 add_general(qfloat *out, const qfloat *a, const qfloat *b, int flip)
 {
     qf_unpacked ua, ub;
-    qf_unpack(a, &ua);
-    qf_unpack(b, &ub);
-    ub.neg ^= flip;
-    if (qf_add_special(out, &ua, &ub))
+    if (qf_add_unpacked_special(out, a, b, flip, &ua, &ub))
         return;
     uint32_t am[QF_WORDS], bm[QF_WORDS];
     qf_unpacked_words(&ua, am);

@@ -24,6 +24,15 @@ int qf_add_special(qfloat *out, const qf_unpacked *a, const qf_unpacked *b)
     return 1;
 }
 
+int qf_add_unpacked_special(qfloat *out, const qfloat *a, const qfloat *b, int flip, qf_unpacked *ua,
+                            qf_unpacked *ub)
+{
+    qf_unpack(a, ua);
+    qf_unpack(b, ub);
+    ub->neg ^= flip;
+    return qf_add_special(out, ua, ub);
+}
+
 int qf_mul_special(qfloat *out, const qf_unpacked *a, const qf_unpacked *b)
 {
     int neg = a->neg ^ b->neg;
