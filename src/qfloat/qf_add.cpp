@@ -67,6 +67,16 @@ static inline void move_down(uint64_t *w, unsigned ls)
 #endif
 }
 
+// t = the six limbs of b shifted right by d < 64 bits; the low d bits of
+// b[5] fall out (the callers account for them).
+static QF_ALWAYS_INLINE void shift_near(const uint64_t *b, uint32_t d, uint64_t *t)
+{
+    t[0] = b[0] >> d;
+    QF_UNROLL
+    for (int i = 1; i < QF_LIMBS; i++)
+        t[i] = qf_shrd(b[i], b[i - 1], d);
+}
+
 // dst[0..n) = the six limbs of src shifted right by d bits, for n = 6 or 7
 // and d < 64 * n. Bits shifted below dst are dropped: a bit of src lands
 // below dst exactly when d > trailing_zeros(src) + 64 * (n - 6).
@@ -78,10 +88,9 @@ static inline void shift_right(const uint64_t *src, uint32_t d, uint64_t *dst, i
         w[i] = i < QF_LIMBS ? src[i] : 0;
     move_down(w, d >> 6);
     unsigned bs = d & 63;
-    dst[0] = w[0] >> bs;
-    QF_UNROLL
-    for (int i = 1; i < n; i++)
-        dst[i] = qf_shrd(w[i], w[i - 1], bs);
+    shift_near(w, bs, dst);
+    if (n > QF_LIMBS)
+        dst[QF_LIMBS] = qf_shrd(w[QF_LIMBS], w[QF_LIMBS - 1], bs);
 }
 
 // Same signs, |a| + |b| for b at least 64 binades below a (d = ea - eb):
@@ -106,16 +115,6 @@ static QF_ALWAYS_INLINE void add_far(qfloat *out, int neg, int32_t ea, const uin
         s[i] = qf_shr1_if(s[i], s[i - 1], c);
     s[0] = (s[0] >> c) | ((uint64_t)c << 63);
     qf_finish(out, neg, ea + c, s, sticky);
-}
-
-// t = the six limbs of b shifted right by d < 64 bits; the low d bits of
-// b[5] fall out (the callers account for them).
-static QF_ALWAYS_INLINE void shift_near(const uint64_t *b, uint32_t d, uint64_t *t)
-{
-    t[0] = b[0] >> d;
-    QF_UNROLL
-    for (int i = 1; i < QF_LIMBS; i++)
-        t[i] = qf_shrd(b[i], b[i - 1], d);
 }
 
 // Same signs, |a| + |b| for b less than 64 binades below a: the bits shifted
