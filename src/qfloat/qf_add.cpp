@@ -269,6 +269,18 @@ QF_CASE static void packed_case(qfloat *out, int neg, int32_t ea, const qfloat *
     Kernel(out, neg, ea, am, d, bm);
 }
 
+// Different signs: the case for the gap d (see packed_case).
+static QF_ALWAYS_INLINE void sub_packed(qfloat *out, int neg, int32_t ea, const qfloat *a, uint32_t d,
+                                        const qfloat *b)
+{
+    if (d <= 1)
+        packed_case<sub_near>(out, neg, ea, a, d, b);
+    else if (d < 64)
+        packed_case<sub_mid>(out, neg, ea, a, d, b);
+    else
+        packed_case<sub_far>(out, neg, ea, a, d, b);
+}
+
 // a + b for finite a and b (unpacked, normalized: subnormal ones have their
 // exponents below QF_EMIN), b's sign already flipped for a subtraction.
 static void add_finite(qfloat *out, const qf_unpacked *ua, const qf_unpacked *ub)
@@ -523,12 +535,7 @@ static QF_ALWAYS_INLINE void add_signed(qfloat *out, const qfloat *a, const qflo
         else
             packed_case<add_far>(out, nx, ex, x, d, y);
     } else {
-        if (d <= 1)
-            packed_case<sub_near>(out, nx, ex, x, d, y);
-        else if (d < 64)
-            packed_case<sub_mid>(out, nx, ex, x, d, y);
-        else
-            packed_case<sub_far>(out, nx, ex, x, d, y);
+        sub_packed(out, nx, ex, x, d, y);
     }
 }
 
@@ -590,12 +597,7 @@ static QF_ALWAYS_INLINE void add_signed_adx(qfloat *out, const qfloat *a, const 
     }
     int32_t ex = (int32_t)xx - QFLT_EXP_BIAS;
     int nx = swap ? nb : na;
-    if (d <= 1)
-        packed_case<sub_near>(out, nx, ex, x, d, y);
-    else if (d < 64)
-        packed_case<sub_mid>(out, nx, ex, x, d, y);
-    else
-        packed_case<sub_far>(out, nx, ex, x, d, y);
+    sub_packed(out, nx, ex, x, d, y);
 }
 #endif
 
