@@ -299,7 +299,7 @@ static void
 add_general(qfloat *out, const qfloat *a, const qfloat *b, int flip)
 {
     qf_unpacked ua, ub;
-    if (!qf_add_unpacked_special(out, a, b, flip, &ua, &ub))
+    if (!qf_add_unpacked_exceptional(out, a, b, flip, &ua, &ub))
         add_finite(out, &ua, &ub);
 }
 

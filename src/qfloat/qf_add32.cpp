@@ -168,7 +168,7 @@ static void
 add_general(qfloat *out, const qfloat *a, const qfloat *b, int flip)
 {
     qf_unpacked ua, ub;
-    if (qf_add_unpacked_special(out, a, b, flip, &ua, &ub))
+    if (qf_add_unpacked_exceptional(out, a, b, flip, &ua, &ub))
         return;
     uint32_t am[QF_WORDS], bm[QF_WORDS];
     qf_unpacked_words(&ua, am);

@@ -233,7 +233,7 @@ void __op_divide_pqfloat_pqfloat(qfloat *out, const qfloat *a, const qfloat *b)
     qf_unpacked ua, ub;
     qf_unpack(a, &ua);
     qf_unpack(b, &ub);
-    if (!qf_div_special(out, &ua, &ub))
+    if (!qf_div_exceptional(out, &ua, &ub))
         div_finite(out, ua.neg ^ ub.neg, ua.exp, ua.m, ub.exp, ub.m);
 }
 

@@ -55,14 +55,14 @@ void qf_pack_exact(qfloat *out, const qf_unpacked *u);
 /* The result of a + b, a * b or a / b when an operand is a NaN, an
  * infinity or a zero (IEEE-style: inf - inf, 0 * inf, 0/0 and inf/inf are
  * NaN; x/0 is +-inf; -0 + -0 is -0): stored, and 1 returned; 0 and nothing
- * stored when both are finite and nonzero. qf_specials.cpp. */
-int qf_add_special(qfloat *out, const qf_unpacked *a, const qf_unpacked *b);
+ * stored when both are finite and nonzero. qf_exceptional.cpp. */
+int qf_add_exceptional(qfloat *out, const qf_unpacked *a, const qf_unpacked *b);
 /* a and b unpacked into *ua and *ub, b's sign flipped when flip (a - b),
- * then qf_add_special. */
-int qf_add_unpacked_special(qfloat *out, const qfloat *a, const qfloat *b, int flip, qf_unpacked *ua,
-                            qf_unpacked *ub);
-int qf_mul_special(qfloat *out, const qf_unpacked *a, const qf_unpacked *b);
-int qf_div_special(qfloat *out, const qf_unpacked *a, const qf_unpacked *b);
+ * then qf_add_exceptional. */
+int qf_add_unpacked_exceptional(qfloat *out, const qfloat *a, const qfloat *b, int flip, qf_unpacked *ua,
+                                qf_unpacked *ub);
+int qf_mul_exceptional(qfloat *out, const qf_unpacked *a, const qf_unpacked *b);
+int qf_div_exceptional(qfloat *out, const qf_unpacked *a, const qf_unpacked *b);
 
 void qf_set_zero(qfloat *out, int neg);
 void qf_set_inf(qfloat *out, int neg);

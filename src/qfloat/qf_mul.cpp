@@ -156,7 +156,7 @@ mul_general(qfloat *out, const qfloat *a, const qfloat *b)
     qf_unpacked ua, ub;
     qf_unpack(a, &ua);
     qf_unpack(b, &ub);
-    if (!qf_mul_special(out, &ua, &ub))
+    if (!qf_mul_exceptional(out, &ua, &ub))
         mul_finite(out, ua.neg ^ ub.neg, ua.exp, ua.m, ub.exp, ub.m);
 }
 

@@ -370,7 +370,7 @@ mul_entry(qfloat *out, const qfloat *a, const qfloat *b, int cpu)
     qf_unpacked ua, ub;
     qf_unpack(a, &ua);
     qf_unpack(b, &ub);
-    if (qf_mul_special(out, &ua, &ub))
+    if (qf_mul_exceptional(out, &ua, &ub))
         return;
     qf_unpacked_words(&ua, am);
     qf_unpacked_words(&ub, bm);

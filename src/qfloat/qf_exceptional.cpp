@@ -3,7 +3,7 @@
 // zero: one set of rules for the 64-bit-limb and the 32-bit-word builds.
 #include "qf_internal.h"
 
-int qf_add_special(qfloat *out, const qf_unpacked *a, const qf_unpacked *b)
+int qf_add_exceptional(qfloat *out, const qf_unpacked *a, const qf_unpacked *b)
 {
     if (a->cls == QF_NAN || b->cls == QF_NAN) {
         qf_set_nan(out);
@@ -24,16 +24,16 @@ int qf_add_special(qfloat *out, const qf_unpacked *a, const qf_unpacked *b)
     return 1;
 }
 
-int qf_add_unpacked_special(qfloat *out, const qfloat *a, const qfloat *b, int flip, qf_unpacked *ua,
-                            qf_unpacked *ub)
+int qf_add_unpacked_exceptional(qfloat *out, const qfloat *a, const qfloat *b, int flip, qf_unpacked *ua,
+                                qf_unpacked *ub)
 {
     qf_unpack(a, ua);
     qf_unpack(b, ub);
     ub->neg ^= flip;
-    return qf_add_special(out, ua, ub);
+    return qf_add_exceptional(out, ua, ub);
 }
 
-int qf_mul_special(qfloat *out, const qf_unpacked *a, const qf_unpacked *b)
+int qf_mul_exceptional(qfloat *out, const qf_unpacked *a, const qf_unpacked *b)
 {
     int neg = a->neg ^ b->neg;
     if (a->cls == QF_NAN || b->cls == QF_NAN) {
@@ -51,7 +51,7 @@ int qf_mul_special(qfloat *out, const qf_unpacked *a, const qf_unpacked *b)
     return 1;
 }
 
-int qf_div_special(qfloat *out, const qf_unpacked *a, const qf_unpacked *b)
+int qf_div_exceptional(qfloat *out, const qf_unpacked *a, const qf_unpacked *b)
 {
     int neg = a->neg ^ b->neg;
     if (a->cls == QF_NAN || b->cls == QF_NAN || (a->cls == b->cls && (a->cls == QF_ZERO || a->cls == QF_INF)))
