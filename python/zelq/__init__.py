@@ -154,9 +154,9 @@ def _one(f: _Function, x: Any, upper: bool, as_type: Any) -> Any:
         buf = _tls.buf
     except AttributeError:
         buf = _new_buffer()
-    args = (1 if upper else 0,) if f.flagged else ()
+    flagged = f.flagged
     raw = None
-    if type(x) is str and f.check is None and (f.flagged or not upper):
+    if type(x) is str and f.check is None and (flagged or not upper):
         # What the library reads, Decimal reads too, as the same value: hand
         # the text over as it is, and look closer only at a "nan".
         try:
@@ -165,12 +165,12 @@ def _one(f: _Function, x: Any, upper: bool, as_type: Any) -> Any:
             pass
         else:
             buf.raw = _BLANK
-            n = entry(text, buf, *args)
+            n = entry(text, buf, 1 if upper else 0) if flagged else entry(text, buf)
             raw = buf.raw[:n]
     if raw is None or raw == _NAN:
         text = f.text(x, upper, f.name)
         buf.raw = _BLANK
-        n = entry(text, buf, *args)
+        n = entry(text, buf, 1 if upper else 0) if flagged else entry(text, buf)
         raw = buf.raw[:n]
     if as_type is Decimal:
         return Decimal(raw.decode())

@@ -73,6 +73,7 @@ def _rounded(neg: bool, man: int, exp: int, n: int) -> bytes:
 
 
 _LOG10_2 = math.log10(2)
+_LOG10_5 = math.log10(5)
 # Results and arguments repeat their decimal exponents, and 10^k for the far
 # tail's k ~ 2000 costs more than the rest of a conversion.
 @functools.lru_cache(maxsize=512)
@@ -103,6 +104,10 @@ def _mpf_text(x: Any) -> bytes:
         # than the expansion (hundreds of digits at 110-digit precision).
         if bc > 352:
             sign, man, exp, bc = lm.mpf_pos(x._mpf_, 352, lm.round_nearest)
+        # digits of the exact expansion: man * 2^exp, or man * 5^-exp
+        exact_digits = (exp + bc) * _LOG10_2 if exp >= 0 else bc * _LOG10_2 - exp * _LOG10_5
+        if exact_digits < _ROUND_TRIP_DIGITS:  # "-1" rather than "-1.000...0e0"
+            return _dyadic(bool(sign), int(man), int(exp))
         return _rounded(bool(sign), int(man), int(exp), _ROUND_TRIP_DIGITS)
     if abs(mag) > _EXACT_BITS:
         # Far outside the number type's range: enough digits for the library's
@@ -172,6 +177,13 @@ def value_of(text: bytes) -> Decimal:
     return Decimal(text.decode(), _READ)
 
 
+@functools.lru_cache(maxsize=512)
+def _pow10_mpz(k: int) -> Any:
+    import mpmath
+
+    return mpmath.libmp.MPZ(10) ** k
+
+
 def _to_mpf(raw: bytes) -> Any:
     import mpmath
 
@@ -182,15 +194,20 @@ def _to_mpf(raw: bytes) -> Any:
     neg = mant.startswith("-")
     digits = mant.lstrip("-").replace(".", "")
     lm = mpmath.libmp
-    man = lm.MPZ(int(digits))
+    man = lm.MPZ(digits)
     exp10 = int(e or 0) - (len(digits) - 1)
     # The text has digits enough to stand for one 352-bit value: rounded to
     # 352 bits it gives that value back exactly, whatever the caller's
     # working precision.
     if exp10 >= 0:
-        v = lm.from_int(man * _pow10(exp10), 352, lm.round_nearest)
+        v = lm.from_int(man * _pow10_mpz(exp10), 352, lm.round_nearest)
     else:
-        v = lm.from_rational(man, _pow10(-exp10), 352, lm.round_nearest)
+        # at least 354 quotient bits, and one more that says whether
+        # anything was left over: enough to round to nearest correctly
+        d = _pow10_mpz(-exp10)
+        shift = 354 + d.bit_length() - man.bit_length()
+        q, rest = divmod(man << shift, d)
+        v = lm.from_man_exp((q << 1) | (rest != 0), -shift - 1, 352, lm.round_nearest)
     return mpmath.mp.make_mpf(lm.mpf_neg(v) if neg else v)
 
 
