@@ -69,3 +69,13 @@ def test_bad_values_are_named_by_index() -> None:
     with pytest.raises(TypeError, match="as_type"):
         zelq.ndtr_many([1], as_type=int)
     assert zelq.ndtr_many([]) == []
+
+
+def test_without_numpy_floats_come_as_a_list() -> None:
+    import subprocess
+    import sys
+
+    code = "import sys; sys.modules['numpy'] = None; import zelq; print(zelq.ndtr_many([0, '-1'], as_type=float))"
+    r = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True)
+    assert r.returncode == 0, r.stderr
+    assert r.stdout.strip() == "[0.5, 0.15865525393145705]"

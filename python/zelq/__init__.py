@@ -125,18 +125,14 @@ class _Function:
     def missing(self) -> NoReturn:
         raise NotImplementedError(f"zelq.{self.name}: {library_path} is a build without this function")
 
-    def text(self, x: Any, upper: bool, where: str) -> bytes:
-        """The argument as the entry's text, checked; ValueError/TypeError."""
-        try:
-            t = text_of(x)
-        except BadArgument as e:
-            raise ValueError(f"{where}: {e}") from None
-        except TypeError as e:
-            raise TypeError(f"{where}: {e}") from None
+    def prepare(self, x: Any, upper: bool) -> bytes:
+        """The argument as the entry's text, checked. Raises BadArgument
+        (a ValueError) or TypeError with a message for the caller to prefix."""
+        t = text_of(x)
         if self.check is not None:
             problem = self.check(t, x)
             if problem:
-                raise ValueError(f"{where}: {problem}")
+                raise BadArgument(problem)
         return negated(t) if upper and not self.flagged else t
 
 
@@ -168,7 +164,12 @@ def _one(f: _Function, x: Any, upper: bool, as_type: Any) -> Any:
             n = entry(text, buf, 1 if upper else 0) if flagged else entry(text, buf)
             raw = buf.raw[:n]
     if raw is None or raw == _NAN:
-        text = f.text(x, upper, f.name)
+        try:
+            text = f.prepare(x, upper)
+        except BadArgument as e:
+            raise ValueError(f"{f.name}: {e}") from None
+        except TypeError as e:
+            raise TypeError(f"{f.name}: {e}") from None
         buf.raw = _BLANK
         n = entry(text, buf, 1 if upper else 0) if flagged else entry(text, buf)
         raw = buf.raw[:n]
@@ -330,6 +331,27 @@ def _flat(values: Any) -> Tuple[List[Any], Optional[Tuple[int, ...]]]:
     return list(values), None
 
 
+def _prepare_all(f: _Function, items: List[Any], upper: bool, first: int, where: str) -> List[bytes]:
+    prepare = f.prepare
+    try:
+        return [prepare(x, upper) for x in items]
+    except (BadArgument, TypeError):
+        pass
+    for i, x in enumerate(items):  # which one, to say so
+        try:
+            prepare(x, upper)
+        except BadArgument as e:
+            raise ValueError(f"{where}: values[{first + i}]: {e}") from None
+        except TypeError as e:
+            raise TypeError(f"{where}: values[{first + i}]: {e}") from None
+    raise AssertionError("unreachable")  # pragma: no cover
+
+
+# Values go through in chunks, so that the texts in between never take more
+# memory than one chunk's.
+_CHUNK = 1 << 16
+
+
 def _many(f: _Function, values: Any, upper: bool, as_type: Any, workers: Optional[int]) -> Any:
     where = f.name + "_many"
     convert = result_converter(as_type)
@@ -338,17 +360,27 @@ def _many(f: _Function, values: Any, upper: bool, as_type: Any, workers: Optiona
     if isinstance(values, (str, bytes)):
         raise TypeError(f"{where}: values must be a sequence, not one {type(values).__name__}")
     items, shape = _flat(values)
-    texts = [f.text(x, upper, f"{where}: values[{i}]") for i, x in enumerate(items)]
+    n = len(items)
     flag = (1 if upper else 0) if f.flagged else None
-    raws = _evaluate(f.entry, texts, flag, _workers(len(texts), workers))
+    threads = _workers(n, workers)
+    np: Any = None
     if as_type is float:
         try:
-            import numpy
-        except ImportError:
-            return [float(r) for r in raws]
-        a = numpy.fromiter(map(float, raws), dtype=numpy.float64, count=len(raws))
-        return a.reshape(shape) if shape is not None else a
-    return list(map(convert, raws))
+            import numpy as np
+        except ImportError:  # then a list of floats
+            pass
+    floats = np.empty(n, dtype=np.float64) if np is not None else None
+    out: List[Any] = []
+    for lo in range(0, n, _CHUNK):
+        texts = _prepare_all(f, items[lo : lo + _CHUNK], upper, lo, where)
+        raws = _evaluate(f.entry, texts, flag, min(threads, len(texts)))
+        if floats is not None:
+            floats[lo : lo + len(raws)] = np.fromiter(map(float, raws), dtype=np.float64, count=len(raws))
+        else:
+            out.extend(map(convert, raws))
+    if floats is not None:
+        return floats.reshape(shape) if shape is not None else floats
+    return out
 
 
 _MANY_DOC = """{summary}
@@ -362,7 +394,7 @@ input is an array (a list of floats where NumPy is missing).
 Long inputs are split over ``workers`` threads (by default one per core
 available, from {min_per} values per thread); each leaves the GIL while
 the library works. A value that ``{name}`` would refuse raises ValueError
-naming its index, before anything is evaluated.
+(TypeError for a type not taken) naming its index.
 
 >>> {example}
 """
