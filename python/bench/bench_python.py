@@ -134,7 +134,7 @@ def mp_ndtri(p: mpmath.mpf) -> mpmath.mpf:
     return z if p < 0.5 else -z
 
 
-def against_mpmath(n_rounds: int) -> None:
+def against_mpmath(timer: ctypes.CDLL, n_rounds: int) -> None:
     mpmath.mp.dps = 110
     rows = []
     for x in GRID:
@@ -160,19 +160,21 @@ def against_mpmath(n_rounds: int) -> None:
         print("\n2b. Phi^-1: this libzelq.so has no ndtri entry; not measured.")
         return
     rows = []
+    addr = address("ndtri")
     for p in P_GRID:
         pm = mpmath.mpf(p)
         m = rounds(
             {
                 "mp": py_timer("f(p)", 3, f=mp_ndtri, p=pm),
                 "z": py_timer("ndtri(p)", 300, ndtri=zelq.ndtri, p=p),
+                "c": lambda: timer.time_one(addr, 0, p.encode(), 300) / 300,
             },
             n_rounds,
         )
-        rows.append([p, us(m["mp"]), us(m["z"]), f"{m['mp'] / m['z']:6.1f}"])
+        rows.append([p, us(m["mp"]), us(m["z"]), f"{m['mp'] / m['z']:6.1f}", us(m["c"]), us(m["z"] - m["c"])])
     table(
         "2b. Phi^-1: mpmath (erfinv for 1e-3 <= p <= 1 - 1e-3, else findroot on ln ncdf) against zelq.ndtri(str) (us)",
-        ["p", "mpmath", "zelq", "ratio"],
+        ["p", "mpmath", "zelq", "ratio", "entry ndtri_Maple", "zelq over entry"],
         rows,
     )
 
@@ -221,7 +223,7 @@ def main() -> None:
     with tempfile.TemporaryDirectory() as tmp:
         timer = build_timer(tmp)
         per_call(timer, a.rounds)
-        against_mpmath(a.rounds)
+        against_mpmath(timer, a.rounds)
         many(timer, a.many, a.rounds)
 
 

@@ -113,7 +113,7 @@ def _check_log_p(text: bytes, shown: Any) -> str:
 class _Function:
     """One library function: its entry, and the rules around it."""
 
-    __slots__ = ("name", "entry", "flagged", "check")
+    __slots__ = ("name", "entry", "flagged", "check", "doubtful")
 
     def __init__(self, name: str, check: Optional[Callable[[bytes, Any], str]]) -> None:
         self.name = name
@@ -121,6 +121,12 @@ class _Function:
         # Phi's entry has no tail flag: its upper tail is Phi(-x).
         self.flagged = name != "ndtr"
         self.check = check
+        # Results of a text handed over unchecked that need the argument
+        # looked at: "nan" may be a refusal; and where there is a domain, an
+        # infinite result may come from a p just above 1 read as 1, or an
+        # ln p just above 0 read as 0. A finite result says the argument was
+        # inside (rounding keeps p > 1 at >= 1, and L > 0 at >= 0).
+        self.doubtful = (_NAN,) if check is None else (_NAN, b"inf", b"-inf")
 
     def missing(self) -> NoReturn:
         raise NotImplementedError(f"zelq.{self.name}: {library_path} is a build without this function")
@@ -152,9 +158,9 @@ def _one(f: _Function, x: Any, upper: bool, as_type: Any) -> Any:
         buf = _new_buffer()
     flagged = f.flagged
     raw = None
-    if type(x) is str and f.check is None and (flagged or not upper):
+    if type(x) is str and (flagged or not upper):
         # What the library reads, Decimal reads too, as the same value: hand
-        # the text over as it is, and look closer only at a "nan".
+        # the text over as it is, and look closer only at a doubtful result.
         try:
             text = x.encode("ascii")
         except UnicodeEncodeError:
@@ -163,7 +169,7 @@ def _one(f: _Function, x: Any, upper: bool, as_type: Any) -> Any:
             buf.raw = _BLANK
             n = entry(text, buf, 1 if upper else 0) if flagged else entry(text, buf)
             raw = buf.raw[:n]
-    if raw is None or raw == _NAN:
+    if raw is None or raw in f.doubtful:
         try:
             text = f.prepare(x, upper)
         except BadArgument as e:
