@@ -50,20 +50,26 @@ def _rounded(neg: bool, man: int, exp: int, n: int) -> bytes:
     top = _pow10(n)
     while True:
         s = n - 1 - e10
-        num, den = man, 1
-        if exp >= 0:
-            num <<= exp
+        if exp < 0 and s >= 0:  # the common case: a shift, not a division
+            num = man * _pow10(s)
+            q = num >> -exp
+            r2, den = (num - (q << -exp)) << 1, 1 << -exp
         else:
-            den <<= -exp
-        if s >= 0:
-            num *= _pow10(s)
-        else:
-            den *= _pow10(-s)
-        q, r = divmod(num, den)
+            num, den = man, 1
+            if exp >= 0:
+                num <<= exp
+            else:
+                den <<= -exp
+            if s >= 0:
+                num *= _pow10(s)
+            else:
+                den *= _pow10(-s)
+            q, r = divmod(num, den)
+            r2 = r << 1
         if q < top:
             break
         e10 += 1
-    if 2 * r > den or (2 * r == den and q & 1):
+    if r2 > den or (r2 == den and q & 1):
         q += 1
         if q == top:
             q //= 10
