@@ -54,8 +54,7 @@ def build_timer(tmp: str) -> ctypes.CDLL:
 
 
 def address(name: str) -> int:
-    fn = zelq._entries[name]
-    assert fn is not None
+    fn = getattr(zelq._lib, {"ndtr": "str_Zelq_str_Maple", "ndtri": "ndtri_Maple"}[name])
     return ctypes.cast(fn, ctypes.c_void_p).value or 0
 
 
@@ -99,7 +98,7 @@ def per_call(timer: ctypes.CDLL, n_rounds: int) -> None:
         reps = 3000
         m = rounds(
             {
-                "c": lambda: timer.time_one(addr, -1, x.encode(), reps) / reps,
+                "c": lambda: float(timer.time_one(addr, -1, x.encode(), reps)) / reps,
                 "ctypes": py_timer("buf.raw = blank; n = fn(t, buf); buf.raw[:n]", reps, buf=buf, blank=blank, fn=fn, t=x.encode()),
                 "dec": py_timer("ndtr(x)", reps, ndtr=zelq.ndtr, x=x),
                 "str": py_timer("ndtr(x, as_type=str)", reps, ndtr=zelq.ndtr, x=x),
@@ -170,7 +169,7 @@ def against_mpmath(timer: ctypes.CDLL, n_rounds: int) -> None:
             {
                 "mp": py_timer("f(p)", 3, f=mp_ndtri, p=pm),
                 "z": py_timer("ndtri(p)", 300, ndtri=zelq.ndtri, p=p),
-                "c": lambda: timer.time_one(addr, 0, p.encode(), 300) / 300,
+                "c": lambda: float(timer.time_one(addr, 0, p.encode(), 300)) / 300,
             },
             n_rounds,
         )
@@ -190,7 +189,7 @@ def many(timer: ctypes.CDLL, n: int, n_rounds: int) -> None:
     addr = address("ndtr")
 
     def c(threads: int) -> Callable[[], float]:
-        return lambda: timer.time_many(addr, -1, arr, n, threads) / n
+        return lambda: float(timer.time_many(addr, -1, arr, n, threads)) / n
 
     strs = [t.decode() for t in texts]
 
