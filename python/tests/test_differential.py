@@ -117,6 +117,11 @@ def _log_p_points() -> List[Any]:
     pts: List[Any] = [-(2.0**-k) for k in (1, 10, 60, 300, 1074)]  # near 0: Phi(z) next to 1
     pts += [-(10.0 ** rng.uniform(-10, 6)) for _ in range(50)]
     pts += [math.nextafter(ln_half, 0), ln_half, math.nextafter(ln_half, -1)]
+    # ln 1/2 to the number type's last bit and its neighbours: z ~ 1e-106,
+    # where an error of ln 2 in the 200th digit shows
+    with mpmath.workdps(150):
+        m = int(mpmath.nint(mpmath.log(2) * mpmath.mpf(2) ** 352))
+    pts += [f"-{_dyadic_text(m + k, 352)}" for k in (-2, -1, 0, 1, 2)]
     pts += [-1e300]
     return pts
 
