@@ -33,13 +33,13 @@ namespace normal_oracle
 
 const mpfr_prec_t kOraclePrec = 1400;
 const mpfr_prec_t kGuard = 64;
-const long kCfFrom = 12; // |x| from which the continued fraction is faster than erfc
+const long kCfFrom = 10; // |x| from which the continued fraction is faster than erfc
 const int kNewtonSteps = 100;
 const long kMaxDepth = 10000000;
 
 [[noreturn]] inline void fail(const char *what, const mpfr_t at)
 {
-    mpfr_fprintf(stderr, "normal_oracle: %s did not settle (at %.40Rg)\n", what, at);
+    mpfr_fprintf(stderr, "normal_oracle: %s (at %.40Rg)\n", what, at);
     std::abort();
 }
 
@@ -90,7 +90,7 @@ inline long cf_depth(const mpfr_t u, mpfr_prec_t w)
             scale += 200 * 2.302585092994046;
         }
     }
-    fail("the Mills ratio's continued fraction", u);
+    fail("the Mills ratio's continued fraction does not settle", u);
 }
 
 // F(u) = phi(u)/Phi(-u) at f's precision, backwards from depth n (0: from
@@ -166,9 +166,10 @@ inline void ln_phi_at(mpfr_t out, const mpfr_t x)
 // Newton's method on an increasing concave function from a start left of
 // its root, so that the iterates climb to it. step(s, z) sets s, at s's
 // precision, to the step f(z)/f'(z). The working precision starts at 64 bits
-// and follows twice the bits the last step confirmed, so that only the last
-// steps run at z's full precision; done when a step at full precision is
-// below 2^-(full - 40) of z, that is 24 bits below the output's precision.
+// and is raised to twice the bits z holds after each step, so that only the
+// last two steps run at z's full precision; done when a step at full
+// precision is below 2^-(full - 40) of z, 24 bits below the output's
+// precision.
 template <class Step> void newton(mpfr_t z, Step &&step, const char *what)
 {
     const mpfr_prec_t full = mpfr_get_prec(z);
@@ -181,11 +182,12 @@ template <class Step> void newton(mpfr_t z, Step &&step, const char *what)
         long agree = mpfr_zero_p(s.v) ? (long)w : (long)(mpfr_get_exp(z) - mpfr_get_exp(s.v));
         if (w == full && agree >= (long)full - 40)
             return;
-        // bits beyond w are noise of the evaluation, not confirmed
-        long next = 2 * std::min(agree, (long)w) + 32;
-        w = std::max(w, (mpfr_prec_t)std::min((long)full, next));
+        // z now holds about twice the bits of the step, but no more than the
+        // evaluation at w bits could show
+        long held = std::min(2 * agree, (long)w - 8);
+        w = std::max(w, (mpfr_prec_t)std::min((long)full, 2 * held + 32));
     }
-    fail(what, z);
+    fail(what, z); // what names the equation that did not settle
 }
 
 // The z <= Phi^-1(1/4) with ln Phi(z) = L, for L <= ln(1/4), at z's precision.
@@ -226,7 +228,7 @@ inline void solve_tail(mpfr_t z, const mpfr_t L)
             mpfr_sub(s, lp.v, L, MPFR_RNDN);
             mpfr_div(s, s, slope.v, MPFR_RNDN);
         },
-        "ln Phi(z) = L");
+        "Newton on ln Phi(z) = L does not settle");
 }
 
 // The z > 0 with Phi(z) - 1/2 = erf(z/sqrt 2)/2 = d, for exact 0 < d <= 1/4,
@@ -258,7 +260,7 @@ inline void solve_centre(mpfr_t z, const mpfr_t d)
             mpfr_sqrt(g.v, g.v, MPFR_RNDN);
             mpfr_mul(s, f.v, g.v, MPFR_RNDN);
         },
-        "Phi(z) - 1/2 = d");
+        "Newton on Phi(z) - 1/2 = d does not settle");
 }
 
 // z = +-(the centre solve for |d|).

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Inputs of the engine's differential sweeps: a qfloat from text, a short
-// readable form, the next qfloat up or down, and random points (uniform, e^
-// of a uniform exponent, around a centre), each tagged with the range of
-// the table it is reported in.
+// readable form, the next qfloat up or down, and random points (uniform or a
+// function of uniform, around a centre).
 #pragma once
 
 #include "engine_models.h"
@@ -63,8 +62,6 @@ inline qfloat qf_near(const mpfr_t v)
 struct Sweep {
     gmp_randstate_t rs;
     std::vector<qfloat> xs;
-    std::vector<int> tags; // the range each point is reported in
-    int tag = 0;           // given to the points added next
     explicit Sweep(unsigned long seed)
     {
         gmp_randinit_default(rs);
@@ -79,15 +76,14 @@ struct Sweep {
     void push(const qfloat &q)
     {
         xs.push_back(q);
-        tags.push_back(tag);
     }
     void push(const mpfr_t v)
     {
         push(qf_near(v));
     }
-    // n points uniform in [lo, hi] with random low bits, or with e_of, e^
-    // of a point uniform in [lo, hi] (log-uniform: p from ln p).
-    void uniform(const char *lo, const char *hi, int n, bool e_of = false)
+    // n points uniform in [lo, hi] with random low bits, each passed through
+    // map (at 400 bits) if given: mpfr_exp makes p log-uniform from ln p.
+    void uniform(const char *lo, const char *hi, int n, void (*map)(mpfr_ptr) = nullptr)
     {
         mpfr_t a, b, u;
         mpfr_inits2(400, a, b, u, (mpfr_ptr)0);
@@ -98,20 +94,20 @@ struct Sweep {
             mpfr_urandomb(u, rs);
             mpfr_mul(u, u, b, MPFR_RNDN);
             mpfr_add(u, u, a, MPFR_RNDN);
-            if (e_of)
-                mpfr_exp(u, u, MPFR_RNDN);
+            if (map)
+                map(u);
             push(u);
         }
         mpfr_clears(a, b, u, (mpfr_ptr)0);
     }
-    // centre + offsets of size 2^-k (k = 1..340 by 7) with random digits on
-    // both sides, or with relative, centre * (1 +- 2^-k ...); then the centre
-    // and its two neighbours.
-    void around(const qfloat &centre, bool relative = false)
+    // centre + offsets of size 2^-k (k = k0..340 by step) with random digits
+    // on both sides, or with relative, centre * (1 +- 2^-k ...); then the
+    // centre and its two neighbours.
+    void around(const qfloat &centre, bool relative = false, int k0 = 1, int step = 7)
     {
         mpfr_t u;
         mpfr_init2(u, 400);
-        for (int k = 1; k <= 340; k += 7) {
+        for (int k = k0; k <= 340; k += step) {
             for (int side = -1; side <= 1; side += 2) {
                 mpfr_urandomb(u, rs);
                 mpfr_mul_2si(u, u, -k, MPFR_RNDN);
