@@ -17,11 +17,12 @@
  * above x (x holds |x|). Relative error about 1e-103. */
 qfloat mills_taylor_sum(const qfloat &x);
 
-/* R(u) for 1/2 <= u <= 25 from the Taylor series about the nearest integer
- * (the integer 1 below 1/2). Relative error about 1e-103. */
-qfloat mills_taylor_sum_nearest(const qfloat &u);
+/* R(u) for 1/2 <= u <= 25 from the integer below u where that costs at
+ * most a factor e^2 in accuracy (7e-103), else from the integer above: fewer
+ * terms, for the inverse. */
+qfloat mills_taylor_sum_quick(const qfloat &u);
 
-/* R(u) for u >= 1/2: mills_taylor_sum_nearest up to 25, the asymptotic series
+/* R(u) for u >= 1/2: mills_taylor_sum up to 25, the asymptotic series
  * (1/u)(1 + s) beyond. Relative error about 1e-103. */
 qfloat mills_ratio(const qfloat &u);
 

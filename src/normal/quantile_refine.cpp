@@ -54,7 +54,7 @@ qfloat quantile_refine(enum quantile_side side, const qfloat &start, const qfloa
          * precision per order (R - u R^2 cancels), which stays harmless while
          * u0^2 times the start's relative error is below 1. */
         u0 = q_leading_160_bits(u0);
-        qfloat y0 = tail ? mills_ratio(u0) : center_ratio(u0);
+        qfloat y0 = !tail ? center_ratio(u0) : q_le(u0, qf_25) ? mills_taylor_sum_quick(u0) : mills_ratio(u0);
         /* D = T - G(u0) = ln(P/y0) + u0^2/2 + ln sqrt(2 pi): one logarithm
          * where the target comes as the probability P itself. */
         qfloat half_square = q_mul(q_mul(u0, qf_half), u0);

@@ -16,7 +16,7 @@ qfloat tail_log(const qfloat &u)
     qfloat half_square = q_mul(q_mul(u, qf_half), u);
     qfloat log_R;
     if (q_le(u, qf_25)) {
-        log_R = q_log(mills_taylor_sum_nearest(u));
+        log_R = q_log(mills_taylor_sum(u));
     } else {
         qfloat s;
         asymptSeries_count_xi(q_div(qf_one, q_mul(u, u)), asymptotic_Zelq_limit_half_square(half_square), &s);
