@@ -34,7 +34,7 @@ inline std::string show(const qfloat &q, int digits = 25)
 {
     mpfr_value t;
     qf_to_mpfr(t.v, &q);
-    char buf[80];
+    char buf[160];
     mpfr_snprintf(buf, sizeof buf, "%.*Rg", digits, t.v);
     return buf;
 }

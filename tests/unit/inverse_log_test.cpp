@@ -121,7 +121,7 @@ std::string text(const mpfr_t v)
 std::string label(const qfloat &x)
 {
     if (q_lt(Q("0.75"), x) && q_lt(x, qf_one))
-        return "1 - " + show(q_sub(qf_one, x), 4);
+        return "1 - " + show(q_sub(qf_one, x));
     std::string t = show(x);
     qfloat c = Q(t.c_str());
     if (qf_same_bits(c, x) || t.size() > 20)
@@ -185,8 +185,8 @@ void check_sweep(const char *what, Engine fn, Oracle oracle, const std::vector<q
             r.worst_subnormal = mpfr_zero_p(want.v) || mpfr_get_exp(want.v) < -32767;
         }
         if (!(e <= kBound) && failures++ < 12)
-            ADD_FAILURE() << what << "(" << show(x, 40) << ") = " << show(got, 40) << ", true value "
-                          << text(want.v) << ": error " << e;
+            ADD_FAILURE() << what << "(" << show(x, 110) << ") = " << show(got, 40) << ", true value "
+                          << text(want.v) << ": error " << e; // 110 digits tell any two qfloats apart
     }
     std::printf("%s: %zu points, %d with an error beyond %.0e\n", what, xs.size(), failures, kBound);
     for (const Range &r : ranges) {
