@@ -210,7 +210,9 @@ TEST(LogZelq, DifferentialSweepAgainstMpfr)
     Sweep sw(test_seed());
     qfloat cut = Q(kCentreCut), big = largest_finite();
     sw.around(qf_zero, false, 1, stride(7));
-    for (const qfloat &c : {cut, q_neg(cut), Q("25"), Q("-25"), Q("32"), Q("213.1"), Q("214.5")})
+    // 213.1045: -Q(x) leaves the normal range; 214.2463: below half the least subnormal
+    for (const qfloat &c :
+         {cut, q_neg(cut), Q("25"), Q("-25"), Q("32"), Q("213.1045"), Q("214.2463"), Q("214.5")})
         sw.around(c, true, 2, stride(7));
     for (const qfloat &c : grid_switches(nullptr)) {
         sw.around(c, true, 3, stride(23));
@@ -245,8 +247,8 @@ TEST(LogZelq, DifferentialSweepAgainstMpfr)
         {"-25 <= x <= -0.6745 (Taylor)", "-25", 0, 0, {}, false},
         {"|x| < 0.6745 (series about 0)", "-0.6744897501960817", 0, 0, {}, false},
         {"0.6745 <= x <= 25 (ln(1 - Q), Taylor)", kCentreCut, 0, 0, {}, false},
-        {"25 < x < 213.1 (ln(1 - Q), asymptotic)", "25", 0, 0, {}, false},
-        {"x >= 213.1 (results below 2^-32768)", "213.1", 0, 0, {}, false},
+        {"25 < x < 213.1045 (ln(1 - Q), asymptotic)", "25", 0, 0, {}, false},
+        {"x >= 213.1045 (results below 2^-32768)", "213.1045098975348", 0, 0, {}, false},
     };
     check_sweep("log_Zelq", log_Zelq, ln_phi, sw.xs, ranges);
 }
