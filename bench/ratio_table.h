@@ -100,15 +100,32 @@ void register_qfloat_mpfr(std::vector<RatioRow> &rows, const std::string &name, 
     rows.push_back({name, {q, m}});
 }
 
-// Runs the registered benchmarks, then prints the title (with the build's
-// word size) and the ratio table.
-inline void run_and_print_ratios(const char *title, const std::vector<std::string> &heads,
-                                 const std::vector<RatioRow> &rows, const char *unit, double scale)
+// A ratio table's title, heads, rows and unit (scale ns each).
+struct RatioTable {
+    const char *title;
+    std::vector<std::string> heads;
+    std::vector<RatioRow> rows;
+    const char *unit;
+    double scale;
+};
+
+// Runs the registered benchmarks, then prints each table under its title
+// (with the build's word size).
+inline void run_and_print_ratio_tables(const std::vector<RatioTable> &tables)
 {
     RatioReporter rep;
     benchmark::RunSpecifiedBenchmarks(&rep);
-    std::printf("\n%s (%d-bit build); %s/peer below 1: %s is faster\n", title, (int)(8 * sizeof(void *)),
-                heads[0].c_str(), heads[0].c_str());
-    print_ratio_table(rep, heads, rows, unit, scale);
+    for (const RatioTable &t : tables) {
+        std::printf("\n%s (%d-bit build); %s/peer below 1: %s is faster\n", t.title,
+                    (int)(8 * sizeof(void *)), t.heads[0].c_str(), t.heads[0].c_str());
+        print_ratio_table(rep, t.heads, t.rows, t.unit, t.scale);
+    }
     benchmark::Shutdown();
+}
+
+// The same for one table.
+inline void run_and_print_ratios(const char *title, const std::vector<std::string> &heads,
+                                 const std::vector<RatioRow> &rows, const char *unit, double scale)
+{
+    run_and_print_ratio_tables({{title, heads, rows, unit, scale}});
 }
