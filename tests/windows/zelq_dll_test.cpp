@@ -123,7 +123,7 @@ static HMODULE load_as_host(const char *dir)
 }
 
 // The version resource: file version = the project's version, product
-// name "zelq", original file name = NAME.
+// name "zelq", OriginalFilename = NAME.
 static void check_version_resource(const char *dir, const char *name)
 {
     char path[1024];
