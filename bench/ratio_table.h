@@ -101,14 +101,17 @@ void register_qfloat_mpfr(std::vector<RatioRow> &rows, const std::string &name, 
 }
 
 // Runs the registered benchmarks, then prints the title (with the build's
-// word size) and the ratio table.
+// word size), how to read the ratios (by default: below 1, ours is faster)
+// and the ratio table.
 inline void run_and_print_ratios(const char *title, const std::vector<std::string> &heads,
-                                 const std::vector<RatioRow> &rows, const char *unit, double scale)
+                                 const std::vector<RatioRow> &rows, const char *unit, double scale,
+                                 const std::string &reading = "")
 {
     RatioReporter rep;
     benchmark::RunSpecifiedBenchmarks(&rep);
-    std::printf("\n%s (%d-bit build); %s/peer below 1: %s is faster\n", title, (int)(8 * sizeof(void *)),
-                heads[0].c_str(), heads[0].c_str());
+    std::printf("\n%s (%d-bit build); %s\n", title, (int)(8 * sizeof(void *)),
+                reading.empty() ? (heads[0] + "/peer below 1: " + heads[0] + " is faster").c_str()
+                                : reading.c_str());
     print_ratio_table(rep, heads, rows, unit, scale);
     benchmark::Shutdown();
 }
