@@ -45,6 +45,30 @@ static int usage_error(char *msg, size_t msg_size, const char *what, const char 
     return CLI_PARSE_USAGE;
 }
 
+/* Options that choose the function rather than the entries. */
+struct function_flags {
+    int inverse, log_p, log;
+};
+
+/* Sets opt->function from the flags given, or reports a usage error. */
+static int choose_function(struct cli_options *opt, const struct function_flags *f, char *msg,
+                           size_t msg_size)
+{
+    if (f->inverse && f->log)
+        return usage_error(msg, msg_size, "--inverse and --log exclude each other", nullptr);
+    if (f->log_p && !f->inverse)
+        return usage_error(msg, msg_size, "--log-p goes with --inverse (--log prints ln Phi(X))", nullptr);
+    if (opt->upper && !f->inverse && !f->log)
+        return usage_error(msg, msg_size, "--upper goes with --inverse or --log (for 1 - Phi(X) ask for -X)",
+                           nullptr);
+    opt->function = f->inverse ? (f->log_p ? CLI_FN_INVERSE_LOG : CLI_FN_INVERSE)
+                    : f->log   ? CLI_FN_LOG
+                               : CLI_FN_PHI;
+    if (opt->function != CLI_FN_PHI && (opt->mode == CLI_ROUGH || opt->mode == CLI_SERIES_LEN))
+        return usage_error(msg, msg_size, "--rough and --series-length exclude --inverse and --log", nullptr);
+    return CLI_PARSE_OK;
+}
+
 /* Checks that the options given together make sense. */
 static int check_combination(const struct cli_options *opt, int digits_given, int mode_count, char *msg,
                              size_t msg_size)
@@ -71,6 +95,7 @@ int cli_parse_args(int argc, char **argv, char **operand_store, struct cli_optio
     msg[0] = '\0';
 
     int digits_given = 0, mode_count = 0, only_operands = 0;
+    struct function_flags flags = {0, 0, 0};
     for (int i = 1; i < argc; ++i) {
         const char *arg = argv[i];
         if (only_operands || strncmp(arg, "--", 2) != 0) {
@@ -94,6 +119,14 @@ int cli_parse_args(int argc, char **argv, char **operand_store, struct cli_optio
         } else if (is_option(arg, len, "--wide")) {
             opt->mode = CLI_PHI_WIDE;
             ++mode_count;
+        } else if (is_option(arg, len, "--inverse")) {
+            flags.inverse = 1;
+        } else if (is_option(arg, len, "--log-p")) {
+            flags.log_p = 1;
+        } else if (is_option(arg, len, "--log")) {
+            flags.log = 1;
+        } else if (is_option(arg, len, "--upper")) {
+            opt->upper = 1;
         } else if (is_option(arg, len, "--rough")) {
             opt->mode = CLI_ROUGH;
             ++mode_count;
@@ -126,6 +159,8 @@ int cli_parse_args(int argc, char **argv, char **operand_store, struct cli_optio
     if (opt->show_help || opt->show_version)
         return CLI_PARSE_OK;
     int status = check_combination(opt, digits_given, mode_count, msg, msg_size);
+    if (status == CLI_PARSE_OK)
+        status = choose_function(opt, &flags, msg, msg_size);
     if (status != CLI_PARSE_OK)
         return status;
     opt->read_stdin = opt->mode != CLI_SERIES_LEN && opt->nargs == 0;

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 /*
  * One evaluation of the zelq command: the text goes to the library entry of
- * the chosen mode with a buffer laid out the way a host lays it out.
+ * the chosen mode and function with a buffer laid out the way a host lays it
+ * out.
  */
 #include "zelq.h"
 #include "zelq_cli.h"
@@ -45,6 +46,34 @@ static void copy_text(char *out, size_t out_size, const char *text)
     out[n] = '\0';
 }
 
+/* A nan from a function with a restricted domain comes from unreadable text
+ * or from a number outside the domain; Phi of the argument tells which. */
+static int verdict_of_nan(const struct cli_options *opt, char *x)
+{
+    if (opt->function == CLI_FN_PHI || !reads_as_number(x))
+        return CLI_UNREADABLE;
+    return CLI_OUTSIDE_DOMAIN;
+}
+
+const char *cli_verdict_text(const struct cli_options *opt, int verdict)
+{
+    if (verdict != CLI_OUTSIDE_DOMAIN)
+        return "does not read as a number";
+    return opt->function == CLI_FN_INVERSE ? "is not a probability (0 <= P <= 1)"
+                                           : "is not the logarithm of a probability (L <= 0)";
+}
+
+/* The 8-bit entry of the function chosen. */
+static void call_8bit(const struct cli_options *opt, char *x, char *buf)
+{
+    switch (opt->function) {
+    case CLI_FN_INVERSE: ndtri_Maple(x, buf, opt->upper); break;
+    case CLI_FN_INVERSE_LOG: ndtri_exp_Maple(x, buf, opt->upper); break;
+    case CLI_FN_LOG: log_ndtr_Maple(x, buf, opt->upper); break;
+    default: str_Zelq_str_Maple(x, buf); break;
+    }
+}
+
 int cli_eval_text(const struct cli_options *opt, char *x, char *out, size_t out_size)
 {
     if (opt->mode == CLI_SERIES_LEN) {
@@ -53,8 +82,8 @@ int cli_eval_text(const struct cli_options *opt, char *x, char *out, size_t out_
         return reads_as_number(x);
     }
     if (opt->mode == CLI_PHI_WIDE) {
-        cli_phi_wide(x, out, out_size);
-        return !is_nan_text(out);
+        cli_call_wide(opt, x, out, out_size);
+        return is_nan_text(out) ? verdict_of_nan(opt, x) : CLI_NUMBER;
     }
 
     /* A buffer of N characters, or of CLI_BUFFER_CHARS when N is larger: the
@@ -65,11 +94,19 @@ int cli_eval_text(const struct cli_options *opt, char *x, char *out, size_t out_
     if (opt->mode == CLI_ROUGH)
         foo(x, buf);
     else
-        str_Zelq_str_Maple(x, buf);
+        call_8bit(opt, x, buf);
     copy_text(out, out_size, buf);
 
-    int verdict_unsure = opt->mode == CLI_ROUGH || chars < 8;
-    if (!is_nan_text(buf) && !verdict_unsure)
-        return 1;
-    return reads_as_number(x);
+    if (opt->mode == CLI_ROUGH || chars < 8) {
+        /* the text cannot tell: a short buffer may not hold "nan" */
+        if (!reads_as_number(x))
+            return CLI_UNREADABLE;
+        if (opt->mode == CLI_ROUGH || opt->function == CLI_FN_PHI)
+            return CLI_NUMBER;
+        char full[CLI_MAX_CAPACITY + 1];
+        fill_spaces(full, CLI_MAX_CAPACITY);
+        call_8bit(opt, x, full);
+        return is_nan_text(full) ? CLI_OUTSIDE_DOMAIN : CLI_NUMBER;
+    }
+    return is_nan_text(buf) ? verdict_of_nan(opt, x) : CLI_NUMBER;
 }

@@ -20,12 +20,12 @@
 static int eval_operand(const struct cli_options *opt, char *x)
 {
     char result[CLI_RESULT_SIZE];
-    int ok = cli_eval_text(opt, x, result, sizeof result);
+    int verdict = cli_eval_text(opt, x, result, sizeof result);
     fputs(result, stdout);
     fputc('\n', stdout);
-    if (!ok)
-        fprintf(stderr, "zelq: \"%s\" does not read as a number\n", x);
-    return ok;
+    if (verdict != CLI_NUMBER)
+        fprintf(stderr, "zelq: \"%s\" %s\n", x, cli_verdict_text(opt, verdict));
+    return verdict == CLI_NUMBER;
 }
 
 static int run(const struct cli_options *opt)

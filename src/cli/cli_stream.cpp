@@ -60,12 +60,12 @@ long cli_stream(const struct cli_options *opt, FILE *in, FILE *out, FILE *err, i
         if (*x == '\0') {
             fputc('\n', out);
         } else {
-            int ok = cli_eval_text(opt, x, result, sizeof result);
+            int verdict = cli_eval_text(opt, x, result, sizeof result);
             fputs(result, out);
             fputc('\n', out);
-            if (!ok) {
+            if (verdict != CLI_NUMBER) {
                 ++unreadable;
-                fprintf(err, "zelq: line %ld: \"%s\" does not read as a number\n", lineno, x);
+                fprintf(err, "zelq: line %ld: \"%s\" %s\n", lineno, x, cli_verdict_text(opt, verdict));
             }
         }
         if (interactive)

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 /*
- * Phi(x) through the 16-bit entry, called the way a VBA module calls it: the
+ * The 16-bit entries, called the way a VBA module calls them: the
  * argument as the 16-bit units of a VBA string (StrPtr, Len), the result into
  * a string of 120 spaces, and the first n units kept (Left$).
  */
@@ -76,7 +76,7 @@ static size_t unit_to_utf8(uint16_t u, char *out)
     return 3;
 }
 
-int cli_phi_wide(const char *x, char *out, size_t out_size)
+int cli_call_wide(const struct cli_options *opt, const char *x, char *out, size_t out_size)
 {
     size_t len = strlen(x);
     /* One unit more than needed so that the string ends in a 0 unit, as a
@@ -93,7 +93,12 @@ int cli_phi_wide(const char *x, char *out, size_t out_size)
         deliver[i] = 0x20;
     deliver[CLI_WIDE_CHARS] = 0;
 
-    int n = str_Zelq_str_Excel((char *)units, (char *)deliver, (unsigned)x_length);
+    char *u = (char *)units, *d = (char *)deliver;
+    unsigned n_units = (unsigned)x_length;
+    int n = opt->function == CLI_FN_INVERSE       ? ndtri_Excel(u, d, n_units, opt->upper)
+            : opt->function == CLI_FN_INVERSE_LOG ? ndtri_exp_Excel(u, d, n_units, opt->upper)
+            : opt->function == CLI_FN_LOG         ? log_ndtr_Excel(u, d, n_units, opt->upper)
+                                                  : str_Zelq_str_Excel(u, d, n_units);
     free(units);
 
     /* Left$(buf, n), limited to the buffer the entry was given. */

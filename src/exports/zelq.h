@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 /*
  * zelq: the standard normal distribution function Phi(x) = P(X <= x) to more
- * than 100 significant digits, with numbers passed as decimal text.
+ * than 100 significant digits, its inverse and its logarithm, with numbers
+ * passed as decimal text.
  *
  * zelq.dll (32-bit and 64-bit Windows) exports the entries under these plain
  * names; libzelq.so exports them as plain C functions.
@@ -65,6 +66,43 @@ ZELQ_API int ZELQ_CALL asymptSeries_length(char *x_str, int max_iter);
  * x = 0 (or -0) asks for ln 0 = -inf and writes "0"; unreadable text and
  * +-inf write "nan". */
 ZELQ_API int ZELQ_CALL foo(char *x_str, char *y_str);
+
+/*
+ * The inverse and the log scale. Each comes in two forms: _Maple takes 8-bit
+ * text and writes under the buffer rule of str_Zelq_str_Maple (y_str holds L
+ * characters on entry, the result is at most min(L, 115) characters and its
+ * NUL, the length is returned); _Excel takes x_Length 16-bit characters and
+ * writes under the rule of str_Zelq_str_Excel (at most 119 characters and a
+ * 16-bit NUL; a buffer of 120 characters is enough; no heap call unless the
+ * argument is over 1024 characters long). upper = 0 asks for the lower tail
+ * Phi, any other value for the upper tail 1 - Phi. Unreadable text and
+ * arguments outside the domain give "nan"; the ends of the domain give
+ * "-inf" or "inf". Results carry a relative error below 1e-102.
+ */
+
+/* Phi^-1(p), the z with Phi(z) = p (R: qnorm(p); SciPy: ndtri(p)); with upper,
+ * the z with 1 - Phi(z) = p (R: qnorm(p, lower.tail = FALSE)), which is
+ * -Phi^-1(p), with a small p keeping all its digits. p = 0 gives -inf (upper:
+ * inf), p = 1 inf (upper: -inf); p < 0, p > 1 give nan. A text p below the
+ * number range (1e-100000, any exponent) is taken through the logarithm of
+ * its own digits instead of underflowing. */
+ZELQ_API int ZELQ_CALL ndtri_Maple(char *p_str, char *y_str, int upper);
+ZELQ_API int ZELQ_CALL ndtri_Excel(char *p_VBA, char *deliverToVBA, unsigned p_Length, int upper);
+
+/* The z with ln Phi(z) = L (R: qnorm(L, log.p = TRUE); SciPy: ndtri_exp(L)),
+ * for p = e^L far below any number range (L = -1e12 is -log10 p = 4.3e11);
+ * with upper, the z with ln(1 - Phi(z)) = L. L = 0 gives inf (upper: -inf),
+ * L = -inf gives -inf (upper: inf), L > 0 gives nan. */
+ZELQ_API int ZELQ_CALL ndtri_exp_Maple(char *log_p_str, char *y_str, int upper);
+ZELQ_API int ZELQ_CALL ndtri_exp_Excel(char *log_p_VBA, char *deliverToVBA, unsigned log_p_Length, int upper);
+
+/* ln Phi(x) (R: pnorm(x, log.p = TRUE); SciPy: log_ndtr(x)) for every x the
+ * number type holds: -500000000014.7344... at -1e6, -5e199 at -1e100, -inf
+ * where x^2/2 overflows; for x > 0 ln(1 - Q) keeps the digits of the small
+ * upper tail Q (ln Phi(30) = -4.9e-198), and is -0 where -Q is below the
+ * number range (x > 214.25). With upper, ln(1 - Phi(x)) = ln Phi(-x). */
+ZELQ_API int ZELQ_CALL log_ndtr_Maple(char *x_str, char *y_str, int upper);
+ZELQ_API int ZELQ_CALL log_ndtr_Excel(char *x_VBA, char *deliverToVBA, unsigned x_Length, int upper);
 
 #ifdef __cplusplus
 }

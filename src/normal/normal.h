@@ -73,6 +73,24 @@ qfloat rough_tail_log(qfloat X);
  * (the foo entry's value): 0 at X = 0, subnormal or 0 far out. */
 qfloat rough_tail_term(qfloat X);
 
+/* ln Phi(x) for every qfloat x, to a relative 1e-102: from the series of
+ * Phi(x) - 1/2 near 0, ln of the Mills ratio minus x^2/2 in the lower tail
+ * (no exponential, so it goes on far below Phi's range: -5e199 at -1e100),
+ * and ln(1 - Q) from the upper tail Q = Phi(-x) for x > 0. -inf where x^2/2
+ * overflows, -0 where -Q is below the subnormal range, NaN for NaN.
+ * ln(1 - Phi(x)) is log_Zelq(-x). */
+qfloat log_Zelq(qfloat x);
+
+/* Phi^-1(p) for 0 < p < 1, to a relative 1e-102 of the exact inverse of the
+ * binary p; -inf at p = 0, +inf at p = 1, NaN for p < 0, p > 1 or NaN. The z
+ * with 1 - Phi(z) = q is -inverse_Zelq(q), exactly. */
+qfloat inverse_Zelq(qfloat p);
+
+/* The z with ln Phi(z) = L for L < 0, to a relative 1e-102; +inf at L = 0,
+ * -inf at L = -inf, NaN for L > 0 or NaN. The z with ln(1 - Phi(z)) = L is
+ * -inverse_log_Zelq(L), exactly. */
+qfloat inverse_log_Zelq(qfloat L);
+
 #ifdef __cplusplus
 }
 #endif

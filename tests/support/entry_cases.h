@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Behaviour cases of the five host entries and the checks that judge them,
+// Behaviour cases of the host entries and the checks that judge them,
 // shared by the native tests (tests/unit/entries_test.cpp) and the 32-bit
 // Windows test program that calls zelq.dll under Wine (tests/windows). Plain
 // C++ without the standard library beyond the C headers, so that it builds
@@ -21,8 +21,11 @@
 typedef int(ZELQ_CALL *entry_text_fn)(char *x_str, char *y_str);
 typedef int(ZELQ_CALL *entry_wide_fn)(char *x_VBA, char *deliverToVBA, unsigned x_Length);
 typedef int(ZELQ_CALL *entry_probe_fn)(char *x_str, int max_iter);
+typedef int(ZELQ_CALL *entry_flag_text_fn)(char *x_str, char *y_str, int upper);
+typedef int(ZELQ_CALL *entry_flag_wide_fn)(char *x_VBA, char *deliverToVBA, unsigned x_Length, int upper);
 
-enum entry_ref_kind { REF_DIGITS, REF_ZERO, REF_NAN };
+// REF_ZERO and REF_INF take their sign from neg: "0"/"-0", "inf"/"-inf".
+enum entry_ref_kind { REF_DIGITS, REF_ZERO, REF_NAN, REF_INF };
 
 struct entry_ref {
     const char *x; // argument text
@@ -196,7 +199,125 @@ static const wide_case wide_cases[] = {
     {{'1', 0}, 0, &wide_nan_refs[3]},
 };
 
+// The inverse and log-scale entries, each called with its upper-tail flag.
+enum entry_flagged_fn { ENTRY_NDTRI, ENTRY_NDTRI_EXP, ENTRY_LOG_NDTR };
+
+struct flagged_case {
+    int fn;    // entry_flagged_fn
+    int upper; // the flag passed
+    entry_ref ref;
+};
+
+// Reference digits: true values of the exact binary argument (of the decimal
+// argument itself where a p below the number range is read from its digits),
+// computed at 400 digits and more.
+// clang-format off
+static const flagged_case flagged_cases[] = {
+    {ENTRY_NDTRI, 0, {"0.5000001", REF_DIGITS, 0,
+      "2506628274631026751765674822754539091278166641398467132114867925730322504283904996866815537552326411"
+      "311374548431", -7, 100}},
+    {ENTRY_NDTRI, 0, {"0.4", REF_DIGITS, 1,
+      "2533471031357997987981961814242439387872107062853953615943364328979606026454771900450726684996133043"
+      "455912014968", -1, 100}},
+    {ENTRY_NDTRI, 0, {"0.1", REF_DIGITS, 1,
+      "1281551565544600466965103329448742818619907824352582659702648230565703324812245430155438161325028510"
+      "168457690620", 0, 100}},
+    {ENTRY_NDTRI, 0, {"1e-3", REF_DIGITS, 1,
+      "3090232306167813541540399830107379205491008491865808855697171108543569142895145553122667241020237178"
+      "824529605856", 0, 100}},
+    {ENTRY_NDTRI, 0, {"1e-300", REF_DIGITS, 1,
+      "3704709629936119923722296250786043684434528843801194292883830683108408196069397541165344778090013002"
+      "150366346225", 1, 100}},
+    {ENTRY_NDTRI, 1, {"1e-300", REF_DIGITS, 0,
+      "3704709629936119923722296250786043684434528843801194292883830683108408196069397541165344778090013002"
+      "150366346225", 1, 100}},
+    {ENTRY_NDTRI, 1, {"0.975", REF_DIGITS, 1,
+      "1959963984540054235524594430520551527955550077869548398476952646361635274144882667798254709492814206"
+      "017998529161", 0, 100}},
+    {ENTRY_NDTRI, 0, {"1e-100000", REF_DIGITS, 1,
+      "6786030803382905929224796481527511732803885685514738878763337045926285888982927432448789880394349541"
+      "754546895688", 2, 100}},
+    {ENTRY_NDTRI, 1, {"2.5e-9970", REF_DIGITS, 0,
+      "2142408505642551904312427926349839461015129496979135372358565074696890197297665810310965238593647246"
+      "111517399924", 2, 100}},
+    {ENTRY_NDTRI_EXP, 0, {"-1e12", REF_DIGITS, 1,
+      "1414213562362431155396372835667778017771406423901606256489065088944109911808950847307470404219937973"
+      "494929648499", 6, 100}},
+    {ENTRY_NDTRI_EXP, 1, {"-1e12", REF_DIGITS, 0,
+      "1414213562362431155396372835667778017771406423901606256489065088944109911808950847307470404219937973"
+      "494929648499", 6, 100}},
+    {ENTRY_NDTRI_EXP, 0, {"-1e-300", REF_DIGITS, 0,
+      "3704709629936119923722296250786043684434528843801194292883830683108408196069397541165344778090013002"
+      "150366346225", 1, 100}},
+    {ENTRY_NDTRI_EXP, 0, {"-0.6931471805599453", REF_DIGITS, 0,
+      "1180275015220517290258878241997010616842756438188860759057095366156615514263562725563036303532064261"
+      "910450215307", -17, 100}},
+    {ENTRY_LOG_NDTR, 0, {"-1e6", REF_DIGITS, 1,
+      "5000000000147344490911699468458882759645118028978013397386555046023512684796215254864913754011388693"
+      "844568970055", 11, 100}},
+    {ENTRY_LOG_NDTR, 0, {"30", REF_DIGITS, 1,
+      "4906713927148187059533809256580190471996984941392510590063234114263230110308640169291028189566805234"
+      "667462440260", -198, 100}},
+    {ENTRY_LOG_NDTR, 1, {"30", REF_DIGITS, 1,
+      "4543212439563431971073557713376449656563510883373012192281238322703881869396645786703820808944007998"
+      "046022190809", 2, 100}},
+    {ENTRY_LOG_NDTR, 0, {"-0.3", REF_DIGITS, 1,
+      "9621028181688506677447291449218308318312210209318359533302394557423133361083402594187526836859940272"
+      "588114831732", -1, 100}},
+    {ENTRY_LOG_NDTR, 0, {"0.3", REF_DIGITS, 1,
+      "4814101615884811983210716833406042633046951673132479603486497543468847278753207775242849819538124599"
+      "823276931346", -1, 100}},
+    {ENTRY_LOG_NDTR, 0, {"2.5", REF_DIGITS, 1,
+      "6229025485860002380986090755159407854094942486231207286872444455126984762634833852867464218398366136"
+      "249632979187", -3, 100}},
+    {ENTRY_LOG_NDTR, 0, {"-1e100", REF_DIGITS, 1,
+      "5000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+      "000000000000", 199, 100}},
+    {ENTRY_LOG_NDTR, 0, {"-213.5", REF_DIGITS, 1,
+      "2279740759730303441851071487115275570125971629879489923812556923573476249912172698753118237168035412"
+      "997474707841", 4, 100}},
+    {ENTRY_NDTRI, 0, {"0", REF_INF, 1, "", 0, 0}},
+    {ENTRY_NDTRI, 1, {"0", REF_INF, 0, "", 0, 0}},
+    {ENTRY_NDTRI, 0, {"1", REF_INF, 0, "", 0, 0}},
+    {ENTRY_NDTRI, 0, {"0.5", REF_ZERO, 0, "", 0, 0}},
+    {ENTRY_NDTRI, 0, {"1.5", REF_NAN, 0, "", 0, 0}},
+    {ENTRY_NDTRI, 1, {"-0.1", REF_NAN, 0, "", 0, 0}},
+    {ENTRY_NDTRI, 0, {"-1e-99999", REF_NAN, 0, "", 0, 0}},
+    {ENTRY_NDTRI, 0, {"0.1x", REF_NAN, 0, "", 0, 0}},
+    {ENTRY_NDTRI_EXP, 0, {"0", REF_INF, 0, "", 0, 0}},
+    {ENTRY_NDTRI_EXP, 1, {"-inf", REF_INF, 0, "", 0, 0}},
+    {ENTRY_NDTRI_EXP, 0, {"1e-300", REF_NAN, 0, "", 0, 0}},
+    {ENTRY_NDTRI_EXP, 0, {"nan", REF_NAN, 0, "", 0, 0}},
+    {ENTRY_LOG_NDTR, 0, {"-inf", REF_INF, 1, "", 0, 0}},
+    {ENTRY_LOG_NDTR, 0, {"1e5000", REF_ZERO, 1, "", 0, 0}},
+    {ENTRY_LOG_NDTR, 1, {"1e5000", REF_INF, 1, "", 0, 0}},
+    {ENTRY_LOG_NDTR, 0, {"", REF_NAN, 0, "", 0, 0}},
+};
+// clang-format on
+
 // --- checks -----------------------------------------------------------------
+
+// An entry to call: a plain one, or one taking the upper-tail flag.
+struct text_call {
+    entry_text_fn plain;
+    entry_flag_text_fn flagged;
+    int flag;
+};
+struct wide_call {
+    entry_wide_fn plain;
+    entry_flag_wide_fn flagged;
+    int flag;
+};
+
+static inline int text_call_run(const text_call *c, char *x, char *y)
+{
+    return c->flagged ? c->flagged(x, y, c->flag) : c->plain(x, y);
+}
+
+static inline int wide_call_run(const wide_call *c, char *x, char *y, unsigned n)
+{
+    return c->flagged ? c->flagged(x, y, n, c->flag) : c->plain(x, y, n);
+}
 
 // Writes a failure reason and returns 0.
 static inline int entry_fail(char *why, size_t whylen, const char *fmt, const char *a, const char *b)
@@ -234,8 +355,10 @@ static inline int entry_text_matches(const char *text, const entry_ref *ref, int
     if (ref->kind == REF_NAN)
         return strcmp(text, "nan") == 0 ? 1
                                         : entry_fail(why, whylen, "x=%s: want nan, got '%s'", ref->x, text);
-    if (ref->kind == REF_ZERO)
-        return strcmp(text, "0") == 0 ? 1 : entry_fail(why, whylen, "x=%s: want 0, got '%s'", ref->x, text);
+    if (ref->kind == REF_ZERO || ref->kind == REF_INF) {
+        const char *want = ref->kind == REF_ZERO ? (ref->neg ? "-0" : "0") : (ref->neg ? "-inf" : "inf");
+        return strcmp(text, want) == 0 ? 1 : entry_fail(why, whylen, "x=%s: got '%s'", ref->x, text);
+    }
 
     // Parse sign, significant digits and exponent.
     const char *p = text;
@@ -304,7 +427,7 @@ static inline int entry_text_matches(const char *text, const entry_ref *ref, int
 // min(L, 115) + 1 bytes; the rest of the caller's L + 1 bytes and the guard
 // bytes are untouched, the return value is the text's length, and the text
 // is the reference value. Texts may be empty only for L < 8.
-static inline int entry_check_text_buffer(entry_text_fn fn, const entry_ref *ref, int L, char *why,
+static inline int entry_check_text_buffer(const text_call *fn, const entry_ref *ref, int L, char *why,
                                           size_t whylen)
 {
     enum { GUARD = 24 };
@@ -314,7 +437,7 @@ static inline int entry_check_text_buffer(entry_text_fn fn, const entry_ref *ref
     memset(buf + L + 1, 0xA5, GUARD);
     char x[64];
     snprintf(x, sizeof x, "%s", ref->x);
-    int ret = fn(x, buf);
+    int ret = text_call_run(fn, x, buf);
     int n = (L < 115 ? L : 115) + 1; // capacity in bytes, NUL included
     char ls[16];
     snprintf(ls, sizeof ls, "%d", L);
@@ -338,26 +461,33 @@ static inline int entry_check_text_buffer(entry_text_fn fn, const entry_ref *ref
     return entry_text_matches(buf, ref, L < 8, why, whylen);
 }
 
+static inline int entry_check_text_buffer(entry_text_fn fn, const entry_ref *ref, int L, char *why,
+                                          size_t whylen)
+{
+    text_call c = {fn, nullptr, 0};
+    return entry_check_text_buffer(&c, ref, L, why, whylen);
+}
+
 // Calls the 16-bit entry as a VBA macro does with StrPtr: the argument
 // units, and a result buffer of 120 fill characters (Space(120): ' ') and
 // its 16-bit NUL, then guard units. Checks the text in whole 16-bit
 // characters (a fill with a high byte must not leak into them), the 16-bit
 // NUL at the returned position, the fill after it, and the reference value.
-static inline int entry_check_wide(entry_wide_fn fn, const wide_case *c, uint16_t fill, char *why,
-                                   size_t whylen)
+static inline int entry_check_wide_units(const wide_call *fn, const uint16_t *units, unsigned length,
+                                         const entry_ref *ref, uint16_t fill, char *why, size_t whylen)
 {
-    enum { SPACES = 120, GUARD = 8 };
-    uint16_t arg[8];
-    memcpy(arg, c->units, sizeof arg);
+    enum { SPACES = 120, GUARD = 8, MAX_ARG = 64 };
+    uint16_t arg[MAX_ARG];
+    memcpy(arg, units, sizeof arg);
     uint16_t out[SPACES + 1 + GUARD];
     for (int i = 0; i < SPACES; i++)
         out[i] = fill;
     out[SPACES] = 0;
     for (int i = SPACES + 1; i < SPACES + 1 + GUARD; i++)
         out[i] = 0xA5A5;
-    int ret = fn((char *)arg, (char *)out, c->length);
-    const char *x = c->ref->x;
-    if (memcmp(arg, c->units, sizeof arg) != 0)
+    int ret = wide_call_run(fn, (char *)arg, (char *)out, length);
+    const char *x = ref->x;
+    if (memcmp(arg, units, sizeof arg) != 0)
         return entry_fail(why, whylen, "x=%s: argument changed%s", x, "");
     if (ret < 0 || ret >= SPACES)
         return entry_fail(why, whylen, "x=%s: return value out of range%s", x, "");
@@ -376,5 +506,35 @@ static inline int entry_check_wide(entry_wide_fn fn, const wide_case *c, uint16_
     for (int i = SPACES; i < SPACES + 1 + GUARD; i++)
         if (out[i] != (i == SPACES ? 0 : 0xA5A5))
             return entry_fail(why, whylen, "x=%s: wrote past the caller's buffer: '%s'", x, text);
-    return entry_text_matches(text, c->ref, 0, why, whylen);
+    return entry_text_matches(text, ref, 0, why, whylen);
+}
+
+static inline int entry_check_wide(const wide_call *fn, const wide_case *c, uint16_t fill, char *why,
+                                   size_t whylen)
+{
+    uint16_t units[64] = {0};
+    memcpy(units, c->units, sizeof c->units);
+    return entry_check_wide_units(fn, units, c->length, c->ref, fill, why, whylen);
+}
+
+static inline int entry_check_wide(entry_wide_fn fn, const wide_case *c, uint16_t fill, char *why,
+                                   size_t whylen)
+{
+    wide_call w = {fn, nullptr, 0};
+    return entry_check_wide(&w, c, fill, why, whylen);
+}
+
+// The 16-bit form of a case whose argument is plain ASCII text, with a
+// character after the argument that must not matter.
+static inline int entry_check_wide_text(const wide_call *fn, const entry_ref *ref, uint16_t fill, char *why,
+                                        size_t whylen)
+{
+    uint16_t units[64] = {0};
+    unsigned n = 0;
+    while (ref->x[n] && n < 62) {
+        units[n] = (uint16_t)(unsigned char)ref->x[n];
+        n++;
+    }
+    units[n] = '7';
+    return entry_check_wide_units(fn, units, n, ref, fill, why, whylen);
 }

@@ -50,9 +50,9 @@ static int g_checks, g_failures, g_not_applicable;
 }
 
 #if defined(__i386__)
-// Pushes three 32-bit arguments right to left, calls fn and returns how many
-// argument bytes the callee removed (stdcall: as many as it takes, 8 or 12;
-// cdecl: none). A callee of two arguments leaves the third word in place.
+// Pushes four 32-bit arguments right to left, calls fn and returns how many
+// argument bytes the callee removed (stdcall: as many as it takes, 8 to 16;
+// cdecl: none). A callee of fewer arguments leaves the other words in place.
 // ESP is saved in a callee-saved register and restored afterwards, so a
 // wrong convention is measured instead of corrupting this frame.
 static int removed_bytes(FARPROC fn, const uint32_t *args, int *result)
@@ -60,6 +60,7 @@ static int removed_bytes(FARPROC fn, const uint32_t *args, int *result)
     uint32_t before, after, ecx_out, edx_out;
     int r;
     __asm__ volatile("movl %%esp, %[before]\n\t"
+                     "pushl 12(%%eax)\n\t"
                      "pushl 8(%%eax)\n\t"
                      "pushl 4(%%eax)\n\t"
                      "pushl (%%eax)\n\t"
@@ -72,7 +73,7 @@ static int removed_bytes(FARPROC fn, const uint32_t *args, int *result)
     (void)ecx_out;
     (void)edx_out;
     *result = r;
-    return (int)(after - (before - 12));
+    return (int)(after - (before - 16));
 }
 #endif
 
@@ -83,9 +84,23 @@ struct export_entry {
 
 // The table in ordinal order (ordinal = index + 1).
 static const export_entry exports[] = {
-    {"LibMain", 12},           {"asymptSeries_length", 8}, {"foo", 8}, {"str_Zelq_str_Excel", 12},
+    {"LibMain", 12},
+    {"asymptSeries_length", 8},
+    {"foo", 8},
+    {"str_Zelq_str_Excel", 12},
     {"str_Zelq_str_Maple", 8},
+    {"log_ndtr_Excel", 16},
+    {"log_ndtr_Maple", 12},
+    {"ndtri_Excel", 16},
+    {"ndtri_Maple", 12},
+    {"ndtri_exp_Excel", 16},
+    {"ndtri_exp_Maple", 12},
 };
+enum { EXPORTS = sizeof exports / sizeof exports[0] };
+// Where each flagged entry (enum entry_flagged_fn) sits in the table, in its
+// 16-bit and 8-bit forms.
+static const int flagged_wide_index[] = {7, 9, 5};
+static const int flagged_text_index[] = {8, 10, 6};
 
 #if ZELQ_PE
 // The DLL's full path: DIR\\NAME.
@@ -319,9 +334,9 @@ static HMODULE load_as_host(const char *dir)
 }
 #endif
 
-static void check_export_table(HMODULE h, FARPROC fns[5])
+static void check_export_table(HMODULE h, FARPROC fns[EXPORTS])
 {
-    for (int i = 0; i < 5; i++) {
+    for (int i = 0; i < EXPORTS; i++) {
         FARPROC by_name = GetProcAddress(h, exports[i].name);
         CHECK(by_name != NULL, "%s not found by name", exports[i].name);
 #if ZELQ_PE
@@ -331,7 +346,7 @@ static void check_export_table(HMODULE h, FARPROC fns[5])
         fns[i] = by_name;
     }
 #if ZELQ_PE
-    CHECK(GetProcAddress(h, MAKEINTRESOURCEA(6)) == NULL, "ordinal 6 resolves");
+    CHECK(GetProcAddress(h, MAKEINTRESOURCEA(EXPORTS + 1)) == NULL, "ordinal %d resolves", EXPORTS + 1);
 #else
     not_applicable(6, "export ordinals (ELF has none)");
 #endif
@@ -344,6 +359,10 @@ static void check_export_table(HMODULE h, FARPROC fns[5])
         "rough_asymptotic_Zelq",
         "rough_tail_term",
         "asymptotic_Zelq_limit",
+        "log_Zelq",
+        "inverse_Zelq",
+        "inverse_log_Zelq",
+        "ndtri_Maple@12",
         "DllMain",
         "LibMain@12",
         "_LibMain@12",
@@ -360,8 +379,9 @@ static void check_export_table(HMODULE h, FARPROC fns[5])
 typedef int(ZELQ_CALL *entry_main_fn)(void *hDLLInst, unsigned fdwReason, void *lpvReserved);
 
 // LibMain answers 1 to every reason, and on 32-bit x86 every entry removes
-// its own arguments (standard call): 12, 8, 8, 12 and 8 bytes.
-static void check_calling_convention(FARPROC fns[5])
+// its own arguments (standard call): 12, 8, 8, 12 and 8 bytes, then 16 for
+// each 16-bit and 12 for each 8-bit form of the inverse and log entries.
+static void check_calling_convention(FARPROC fns[EXPORTS])
 {
     static const unsigned reasons[] = {0, 1, 2, 3, 7};
 #if defined(__i386__)
@@ -394,13 +414,25 @@ static void check_calling_convention(FARPROC fns[5])
     y[20] = 0;
     CHECK(removed_bytes(fns[4], foo_args, &r) == 8, "str_Zelq_str_Maple does not remove 8 bytes");
     CHECK(r == (int)strlen(y), "str_Zelq_str_Maple through the measured call returned %d", r);
+    for (int i = 5; i < EXPORTS; i++) {
+        int wide = exports[i].arg_bytes == 16;
+        wide_y[0] = ' ';
+        memset(y, 'x', 20);
+        uint32_t args[4] = {(uint32_t)(uintptr_t)(wide ? (void *)wide_x : (void *)x),
+                            (uint32_t)(uintptr_t)(wide ? (void *)wide_y : (void *)y), wide ? 2u : 1u,
+                            wide ? 1u : 0u};
+        int removed = removed_bytes(fns[i], args, &r);
+        CHECK(removed == exports[i].arg_bytes, "%s removed %d bytes", exports[i].name, removed);
+        CHECK(r > 0 && (wide ? wide_y[r] == 0 : r == (int)strlen(y)),
+              "%s through the measured call returned %d", exports[i].name, r);
+    }
 #else
     entry_main_fn lib_main = (entry_main_fn)(void *)fns[0];
     for (unsigned reason : reasons) {
         int r = lib_main((void *)(uintptr_t)0x12340000u, reason, NULL);
         CHECK(r == 1, "LibMain(reason %u) returned %d", reason, r);
     }
-    not_applicable(9, "argument bytes removed (one calling convention on x64)");
+    not_applicable(9 + 2 * (EXPORTS - 5), "argument bytes removed (one calling convention on x64)");
 #endif
 }
 
@@ -443,6 +475,25 @@ static void check_wide_entry(entry_wide_fn fn)
     }
 }
 
+// The inverse and log entries: every case in both forms, the 8-bit one in
+// buffers of every length up to 130 characters.
+static void check_flagged_entries(FARPROC fns[EXPORTS])
+{
+    char why[256];
+    for (const flagged_case &c : flagged_cases) {
+        text_call t = {nullptr, (entry_flag_text_fn)(void *)fns[flagged_text_index[c.fn]], c.upper};
+        wide_call w = {nullptr, (entry_flag_wide_fn)(void *)fns[flagged_wide_index[c.fn]], c.upper};
+        const char *what = exports[flagged_text_index[c.fn]].name;
+        for (int L = 0; L <= 130; L++)
+            CHECK(entry_check_text_buffer(&t, &c.ref, L, why, sizeof why), "%s(upper %d): %s", what, c.upper,
+                  why);
+        CHECK(entry_check_wide_text(&w, &c.ref, ' ', why, sizeof why), "%s: %s",
+              exports[flagged_wide_index[c.fn]].name, why);
+        CHECK(entry_check_wide_text(&w, &c.ref, 0x3000, why, sizeof why), "%s, ideographic spaces: %s",
+              exports[flagged_wide_index[c.fn]].name, why);
+    }
+}
+
 static void check_probe(entry_probe_fn fn)
 {
     for (const probe_case &c : probe_cases) {
@@ -471,7 +522,7 @@ int main(int argc, char **argv)
         printf("FAIL: zelq.dll did not load from %s\n", dir);
         return 100;
     }
-    FARPROC fns[5] = {};
+    FARPROC fns[EXPORTS] = {};
     check_export_table(h, fns);
     for (FARPROC f : fns)
         if (!f) {
@@ -492,6 +543,7 @@ int main(int argc, char **argv)
     check_text_entry(rough, "foo", foo_cases, sizeof foo_cases / sizeof foo_cases[0], 0);
     check_wide_entry((entry_wide_fn)(void *)fns[3]);
     check_probe((entry_probe_fn)(void *)fns[1]);
+    check_flagged_entries(fns);
 #if ZELQ_PE
     check_version_resource(dir, "zelq.dll");
     check_version_resource(dir, "qfloat.dll");
