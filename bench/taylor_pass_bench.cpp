@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: MIT
-// What bounds a Taylor pass of cPhi (src/normal/c_phi.cpp): its loop-carried
-// chain (pwr = (pwr * h) * h and sum = sum + term, each waiting for the pass
+// What bounds a Taylor pass of the Mills ratio (the loop of
+// src/normal/mills_ratio.cpp that cPhi runs): its loop-carried chain
+// (pwr = (pwr * h) * h and sum = sum + term, each waiting for the pass
 // before) or the work of its four multiplications, two additions and one
-// comparison. Each row times the same operations twice: chained as cPhi
-// runs them, and unchained, with what cPhi carries from one pass to the next
-// (pwr, sum) taken from fixed values instead, so that no pass waits for the
-// one before. Ratio chained ÷ unchained near 1:
-// the work bounds the pass, and a shorter chain would gain nothing; the rows
-// for one multiplication and one addition show how much a chain costs where
-// it does bind.
+// comparison. Each row times the same operations twice: chained as cPhi runs
+// them, and unchained, with what a pass carries to the next (pwr, sum) taken
+// from fixed values instead, so that no pass waits for the one before. Ratio
+// chained ÷ unchained near 1: the work bounds the pass, and a shorter chain
+// would gain nothing; the rows for one multiplication and one addition show
+// how much a chain costs where it does bind.
 #include "mills_taylor_tables.h"
 #include "normal_constants.h"
 #include "qf_value_ops.h"

@@ -226,31 +226,52 @@ static void check_command(const char *dir, entry_text_fn maple)
           out, want);
 }
 
-// The 16-bit entry as the VBA module calls it: the argument is a BSTR's
-// characters (StrPtr), or the null pointer of an empty string
+// One call of a 16-bit entry as the VBA module makes it: the argument is a
+// BSTR's characters (StrPtr), or the null pointer of an empty string
 // (vbNullString) with length 0; the result goes into a BSTR of 120 spaces,
 // allocated and filled as Space$(120) makes it, and is its first n
 // characters (Left$). The entry must leave that BSTR whole: its length
 // prefix, the spaces after the result's NUL, and its own terminator.
-static void check_vba_call(entry_wide_fn fn)
+static void check_vba_call(const wide_call *fn, const uint16_t *units, unsigned length, const entry_ref *ref,
+                           const char *what)
 {
-    char why[256];
-    for (const wide_case &c : wide_cases) {
-        BSTR x = c.length ? SysAllocStringLen((const OLECHAR *)c.units, c.length) : NULL;
-        BSTR buf = SysAllocStringLen(NULL, 120);
-        for (int i = 0; i < 120; i++)
-            buf[i] = L' ';
-        int n = fn((char *)x, (char *)buf, SysStringLen(x));
-        int whole = n >= 0 && n < 120 && buf[n] == 0 && buf[120] == 0 && SysStringLen(buf) == 120;
-        for (int i = n + 1; whole && i < 120; i++)
-            whole = buf[i] == L' ';
-        char text[121] = {0};
-        for (int i = 0; whole && i < n; i++)
-            text[i] = buf[i] < 0x80 ? (char)buf[i] : '?';
-        CHECK(whole && entry_text_matches(text, c.ref, 0, why, sizeof why), "BSTR call, x=%s: %s", c.ref->x,
-              whole ? why : "the buffer BSTR is no longer whole");
-        SysFreeString(x);
-        SysFreeString(buf);
+    char why[256] = "";
+    BSTR x = length ? SysAllocStringLen((const OLECHAR *)units, length) : NULL;
+    BSTR buf = SysAllocStringLen(NULL, 120);
+    for (int i = 0; i < 120; i++)
+        buf[i] = L' ';
+    int n = wide_call_run(fn, (char *)x, (char *)buf, SysStringLen(x));
+    int whole = n >= 0 && n < 120 && buf[n] == 0 && buf[120] == 0 && SysStringLen(buf) == 120;
+    for (int i = n + 1; whole && i < 120; i++)
+        whole = buf[i] == L' ';
+    char text[121] = {0};
+    for (int i = 0; whole && i < n; i++)
+        text[i] = buf[i] < 0x80 ? (char)buf[i] : '?';
+    CHECK(whole && entry_text_matches(text, ref, 0, why, sizeof why), "%s through BSTRs, x=%s: %s", what,
+          ref->x, whole ? why : "the buffer BSTR is no longer whole");
+    SysFreeString(x);
+    SysFreeString(buf);
+}
+
+// Every case of str_Zelq_str_Excel through BSTRs.
+static void check_vba_phi(entry_wide_fn excel)
+{
+    wide_call phi = {excel, nullptr, 0};
+    for (const wide_case &c : wide_cases)
+        check_vba_call(&phi, c.units, c.length, c.ref, "str_Zelq_str_Excel");
+}
+
+// Every case of the 16-bit entries through BSTRs.
+static void check_vba_calls(FARPROC fns[EXPORTS])
+{
+    check_vba_phi((entry_wide_fn)(void *)fns[3]);
+    for (const flagged_case &c : flagged_cases) {
+        wide_call w = {nullptr, (entry_flag_wide_fn)(void *)fns[flagged_wide_index[c.fn]], c.upper};
+        uint16_t units[64];
+        unsigned n = 0;
+        for (; c.ref.x[n] && n < 63; n++)
+            units[n] = (unsigned char)c.ref.x[n];
+        check_vba_call(&w, units, n, &c.ref, exports[flagged_wide_index[c.fn]].name);
     }
 }
 
@@ -297,7 +318,7 @@ static int unicode_folder_main(const char *dir)
         FARPROC excel = GetProcAddress(mods[1], "str_Zelq_str_Excel");
         CHECK(excel != NULL, "str_Zelq_str_Excel not found");
         if (excel)
-            check_vba_call((entry_wide_fn)(void *)excel);
+            check_vba_phi((entry_wide_fn)(void *)excel);
     }
     for (int i = 1; i >= 0; i--) {
         if (mods[i])
@@ -548,11 +569,12 @@ int main(int argc, char **argv)
     check_version_resource(dir, "zelq.dll");
     check_version_resource(dir, "qfloat.dll");
     check_command(dir, maple);
-    check_vba_call((entry_wide_fn)(void *)fns[3]);
+    check_vba_calls(fns);
     check_unicode_folder(dir);
 #else
     not_applicable(2 * 6 + 2, "version resources and zelq.exe");
-    not_applicable(sizeof wide_cases / sizeof wide_cases[0] + 2,
+    not_applicable(sizeof wide_cases / sizeof wide_cases[0] + sizeof flagged_cases / sizeof flagged_cases[0] +
+                       2,
                    "BSTR calls and a folder with a Unicode name");
 #endif
 
