@@ -15,7 +15,7 @@ out=${2:?usage: bench/run-all.sh BUILD_DIR OUT_DIR [REPETITIONS]}
 reps=${3:-3}
 here=$(cd "$(dirname "$0")" && pwd)
 bin=$build/bench
-progs="engine_bench inverse_log_bench qfloat_arith_bench qfloat_explog_bench qfloat_text_bench"
+progs="engine_bench inverse_log_bench qfloat_arith_bench qfloat_explog_bench qfloat_text_bench taylor_pass_bench"
 
 . "$here/bench-programs.sh"
 require_bench_programs "$bin" figures $progs

@@ -10,12 +10,16 @@
 //   zelq_dll_test DIR    DIR holds zelq.dll, qfloat.dll and zelq.exe
 //
 // As a host such as Excel, the program lives in another folder than the
-// DLLs and is started from a third, and it loads them by full path.
+// DLLs and is started from a third, and it loads them by full path. It
+// starts itself once more (--unicode-folder DIR) to load them from a folder
+// whose name no ANSI code page holds.
 #ifdef ZELQ_ELF_STANDIN
 #include "win32_shim.h"
 #else
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+// BSTRs, as VBA's strings are.
+#include <oleauto.h>
 #define ZELQ_PE 1
 #endif
 
@@ -138,7 +142,7 @@ static HMODULE load_as_host(const char *dir)
 }
 
 // The version resource: file version = the project's version, product
-// name "zelq", original file name = NAME.
+// name "zelq", OriginalFilename = NAME.
 static void check_version_resource(const char *dir, const char *name)
 {
     char path[1024];
@@ -171,14 +175,15 @@ static void check_version_resource(const char *dir, const char *name)
           "%s: OriginalFilename is '%s'", name, value ? value : "(none)");
 }
 
-// Runs "DIR\\zelq.exe -1.5" as a user checks the installation, and compares
-// its one line with what the 8-bit entry writes into a buffer of the
-// command's default size (115 characters).
-static void check_command(const char *dir, entry_text_fn maple)
+// Runs the command line cmd with its output into out (NUL-terminated);
+// returns its exit status, or -1 if it did not start.
+static long run_program(char *cmd, char *out, size_t outlen)
 {
     SECURITY_ATTRIBUTES sa = {sizeof sa, NULL, TRUE};
     HANDLE rd = NULL, wr = NULL;
-    CHECK(CreatePipe(&rd, &wr, &sa, 0), "CreatePipe failed");
+    out[0] = 0;
+    if (!CreatePipe(&rd, &wr, &sa, 0))
+        return -1;
     SetHandleInformation(rd, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOA si = {};
     si.cb = sizeof si;
@@ -187,31 +192,154 @@ static void check_command(const char *dir, entry_text_fn maple)
     si.hStdError = wr;
     si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     PROCESS_INFORMATION pi = {};
-    char cmd[1100];
-    snprintf(cmd, sizeof cmd, "\"%s\\zelq.exe\" -1.5", dir);
     BOOL started = CreateProcessA(NULL, cmd, NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi);
-    CHECK(started, "cannot start %s: error %lu", cmd, (unsigned long)GetLastError());
     CloseHandle(wr);
-    char out[512] = {0};
     DWORD got = 0, n = 0;
-    while (got < sizeof out - 1 && ReadFile(rd, out + got, (DWORD)(sizeof out - 1 - got), &n, NULL) && n > 0)
+    while (got < outlen - 1 && ReadFile(rd, out + got, (DWORD)(outlen - 1 - got), &n, NULL) && n > 0)
         got += n;
+    out[got] = 0;
     CloseHandle(rd);
     if (!started)
-        return;
-    WaitForSingleObject(pi.hProcess, 60000);
+        return -1;
+    WaitForSingleObject(pi.hProcess, 120000);
     DWORD status = 1;
     GetExitCodeProcess(pi.hProcess, &status);
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
+    return (long)status;
+}
 
+// Runs "DIR\\zelq.exe -1.5" as a user checks the installation, and compares
+// its one line with what the 8-bit entry writes into a buffer of the
+// command's default size (115 characters).
+static void check_command(const char *dir, entry_text_fn maple)
+{
+    char cmd[1100], out[512];
+    snprintf(cmd, sizeof cmd, "\"%s\\zelq.exe\" -1.5", dir);
+    long status = run_program(cmd, out, sizeof out);
     char x[] = "-1.5", want[160];
     memset(want, ' ', 115);
     want[115] = 0;
     maple(x, want);
     strcat(want, "\r\n");
-    CHECK(status == 0 && strcmp(out, want) == 0, "zelq.exe -1.5 (exit %lu) printed '%s', want '%s'",
-          (unsigned long)status, out, want);
+    CHECK(status == 0 && strcmp(out, want) == 0, "zelq.exe -1.5 (exit %ld) printed '%s', want '%s'", status,
+          out, want);
+}
+
+// One call of a 16-bit entry as the VBA module makes it: the argument is a
+// BSTR's characters (StrPtr), or the null pointer of an empty string
+// (vbNullString) with length 0; the result goes into a BSTR of 120 spaces,
+// allocated and filled as Space$(120) makes it, and is its first n
+// characters (Left$). The entry must leave that BSTR whole: its length
+// prefix, the spaces after the result's NUL, and its own terminator.
+static void check_vba_call(const wide_call *fn, const uint16_t *units, unsigned length, const entry_ref *ref,
+                           const char *what)
+{
+    char why[256] = "";
+    BSTR x = length ? SysAllocStringLen((const OLECHAR *)units, length) : NULL;
+    BSTR buf = SysAllocStringLen(NULL, 120);
+    for (int i = 0; i < 120; i++)
+        buf[i] = L' ';
+    int n = wide_call_run(fn, (char *)x, (char *)buf, SysStringLen(x));
+    int whole = n >= 0 && n < 120 && buf[n] == 0 && buf[120] == 0 && SysStringLen(buf) == 120;
+    for (int i = n + 1; whole && i < 120; i++)
+        whole = buf[i] == L' ';
+    char text[121] = {0};
+    for (int i = 0; whole && i < n; i++)
+        text[i] = buf[i] < 0x80 ? (char)buf[i] : '?';
+    CHECK(whole && entry_text_matches(text, ref, 0, why, sizeof why), "%s through BSTRs, x=%s: %s", what,
+          ref->x, whole ? why : "the buffer BSTR is no longer whole");
+    SysFreeString(x);
+    SysFreeString(buf);
+}
+
+// Every case of str_Zelq_str_Excel through BSTRs.
+static void check_vba_phi(entry_wide_fn excel)
+{
+    wide_call phi = {excel, nullptr, 0};
+    for (const wide_case &c : wide_cases)
+        check_vba_call(&phi, c.units, c.length, c.ref, "str_Zelq_str_Excel");
+}
+
+// Every case of the 16-bit entries through BSTRs.
+static void check_vba_calls(FARPROC fns[EXPORTS])
+{
+    check_vba_phi((entry_wide_fn)(void *)fns[3]);
+    for (const flagged_case &c : flagged_cases) {
+        wide_call w = {nullptr, (entry_flag_wide_fn)(void *)fns[flagged_wide_index[c.fn]], c.upper};
+        uint16_t units[64];
+        unsigned n = 0;
+        for (; c.ref.x[n] && n < 63; n++)
+            units[n] = (unsigned char)c.ref.x[n];
+        check_vba_call(&w, units, n, &c.ref, exports[flagged_wide_index[c.fn]].name);
+    }
+}
+
+// A folder name that no ANSI code page holds: Greek, CJK, a character
+// outside the BMP (a surrogate pair), a combining accent, and punctuation
+// that paths allow.
+static const wchar_t unicode_folder[] =
+    L"zelq \x03a9\x03bc\x03ad\x03b3\x03b1 \x6570\x636e \xd83d\xde00 e\x0301 #&'(1)";
+
+// The child's part (--unicode-folder DIR): copies the DLLs from DIR into
+// that folder under the current one, loads them by full path with
+// LoadLibraryW as the host examples do, finds zelq.dll by bare name as a
+// Declare does, makes the VBA calls, and removes the folder again. Its exit
+// status is the number of failed checks.
+static int unicode_folder_main(const char *dir)
+{
+    wchar_t wdir[1024], folder[1400], from[1500], to[1500], loaded[1500];
+    MultiByteToWideChar(CP_ACP, 0, dir, -1, wdir, 1024);
+    DWORD cwd = GetCurrentDirectoryW(1024, folder);
+    CHECK(cwd > 0 && cwd < 1024, "GetCurrentDirectoryW failed");
+    wcscat(folder, L"\\");
+    wcscat(folder, unicode_folder);
+    CreateDirectoryW(folder, NULL);
+    static const wchar_t *const files[] = {L"qfloat.dll", L"zelq.dll"};
+    HMODULE mods[2] = {};
+    for (int i = 0; i < 2; i++) {
+        swprintf(from, 1500, L"%ls\\%ls", wdir, files[i]);
+        swprintf(to, 1500, L"%ls\\%ls", folder, files[i]);
+        CHECK(CopyFileW(from, to, FALSE), "CopyFileW to the folder: error %lu",
+              (unsigned long)GetLastError());
+        mods[i] = LoadLibraryW(to);
+        CHECK(mods[i] != NULL, "LoadLibraryW(folder\\%ls): error %lu", files[i],
+              (unsigned long)GetLastError());
+    }
+    if (mods[1]) {
+        HMODULE by_name = LoadLibraryA("zelq.dll");
+        CHECK(by_name == mods[1],
+              "LoadLibrary(\"zelq.dll\") does not find the zelq.dll loaded from the folder");
+        if (by_name)
+            FreeLibrary(by_name);
+        DWORD len = GetModuleFileNameW(mods[1], loaded, 1500);
+        CHECK(len > 0 && len < 1500 && wcsstr(loaded, unicode_folder),
+              "zelq.dll is not the one in the folder");
+        FARPROC excel = GetProcAddress(mods[1], "str_Zelq_str_Excel");
+        CHECK(excel != NULL, "str_Zelq_str_Excel not found");
+        if (excel)
+            check_vba_phi((entry_wide_fn)(void *)excel);
+    }
+    for (int i = 1; i >= 0; i--) {
+        if (mods[i])
+            FreeLibrary(mods[i]);
+        swprintf(to, 1500, L"%ls\\%ls", folder, files[i]);
+        DeleteFileW(to);
+    }
+    RemoveDirectoryW(folder);
+    printf("unicode folder: %d checks, %d failed\n", g_checks, g_failures);
+    return g_failures > 100 ? 100 : g_failures;
+}
+
+// Starts this program with --unicode-folder DIR (see unicode_folder_main).
+static void check_unicode_folder(const char *dir)
+{
+    char self[1024], cmd[2200], out[4096];
+    DWORD len = GetModuleFileNameA(NULL, self, sizeof self);
+    CHECK(len > 0 && len < sizeof self, "GetModuleFileNameA failed");
+    snprintf(cmd, sizeof cmd, "\"%s\" --unicode-folder \"%s\"", self, dir);
+    long status = run_program(cmd, out, sizeof out);
+    CHECK(status == 0, "the DLLs loaded from a folder with a Unicode name (exit %ld):\n%s", status, out);
 }
 #else
 // The stand-in: DIR/libzelq.so, with the entries' 32-bit convention.
@@ -401,6 +529,10 @@ int main(int argc, char **argv)
 {
     // Unbuffered, so that a crash still leaves every line printed before it.
     setvbuf(stdout, NULL, _IONBF, 0);
+#if ZELQ_PE
+    if (argc == 3 && strcmp(argv[1], "--unicode-folder") == 0)
+        return unicode_folder_main(argv[2]);
+#endif
     if (argc != 2) {
         printf("usage: zelq_dll_test DIR (the folder of zelq.dll and qfloat.dll)\n");
         return 100;
@@ -437,8 +569,13 @@ int main(int argc, char **argv)
     check_version_resource(dir, "zelq.dll");
     check_version_resource(dir, "qfloat.dll");
     check_command(dir, maple);
+    check_vba_calls(fns);
+    check_unicode_folder(dir);
 #else
     not_applicable(2 * 6 + 2, "version resources and zelq.exe");
+    not_applicable(sizeof wide_cases / sizeof wide_cases[0] + sizeof flagged_cases / sizeof flagged_cases[0] +
+                       2,
+                   "BSTR calls and a folder with a Unicode name");
 #endif
 
     CHECK(FreeLibrary(h), "FreeLibrary failed");
