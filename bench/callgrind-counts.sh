@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: MIT
 # Instruction counts per call, from callgrind, for one bench build (the 64-bit
 # build/bench or the 32-bit build/bench32): Phi at every x of the grid (Zelq,
-# Arb, MPFR) and the single qfloat operations beside MPFR's. Each program runs
+# Arb, MPFR), Phi^-1 beside Arb's, ln Phi beside Phi, and the single qfloat
+# operations beside MPFR's. Each program runs
 # once under callgrind in its --counts mode, which dumps the counts of n warmed
 # calls per case (bench_counts.h); this divides by n and prints the ratios.
 # Counts are exact and repeatable, unlike timings on a shared machine; they
@@ -13,7 +14,7 @@
 set -euo pipefail
 build=${1:?usage: bench/callgrind-counts.sh BUILD_DIR [OUT_DIR]}
 bin=$build/bench
-progs="engine_bench qfloat_arith_bench qfloat_explog_bench"
+progs="engine_bench inverse_log_bench qfloat_arith_bench qfloat_explog_bench"
 
 command -v valgrind >/dev/null || { echo "valgrind is not installed" >&2; exit 2; }
 . "$(dirname "$0")/bench-programs.sh"
@@ -58,7 +59,7 @@ done | awk -F'|' '
   END {
     for (i = 1; i <= ng; i++) {
       g = groups[i]
-      printf "\n%-14s", (g == "phi" ? "Phi at x" : "operation")
+      printf "\n%-14s", (g == "phi" ? "Phi at x" : g == "inverse" ? "Phi^-1 at p" : g == "log" ? "ln Phi at x" : "operation")
       for (k = 1; k <= nw[g]; k++) printf " %11s", who[g, k]
       for (k = 2; k <= nw[g]; k++) printf " %11s", who[g, 1] "/" who[g, k]
       printf "\n"

@@ -100,15 +100,36 @@ void register_qfloat_mpfr(std::vector<RatioRow> &rows, const std::string &name, 
     rows.push_back({name, {q, m}});
 }
 
-// Runs the registered benchmarks, then prints the title (with the build's
-// word size) and the ratio table.
-inline void run_and_print_ratios(const char *title, const std::vector<std::string> &heads,
-                                 const std::vector<RatioRow> &rows, const char *unit, double scale)
+// A ratio table's title, heads, rows and unit (scale ns each), and how to
+// read its ratios (by default: below 1, ours is faster).
+struct RatioTable {
+    const char *title;
+    std::vector<std::string> heads;
+    std::vector<RatioRow> rows;
+    const char *unit;
+    double scale;
+    std::string reading = "";
+};
+
+// Runs the registered benchmarks, then prints each table under its title
+// (with the build's word size) and how to read it.
+inline void run_and_print_ratio_tables(const std::vector<RatioTable> &tables)
 {
     RatioReporter rep;
     benchmark::RunSpecifiedBenchmarks(&rep);
-    std::printf("\n%s (%d-bit build); %s/peer below 1: %s is faster\n", title, (int)(8 * sizeof(void *)),
-                heads[0].c_str(), heads[0].c_str());
-    print_ratio_table(rep, heads, rows, unit, scale);
+    for (const RatioTable &t : tables) {
+        std::string reading =
+            t.reading.empty() ? t.heads[0] + "/peer below 1: " + t.heads[0] + " is faster" : t.reading;
+        std::printf("\n%s (%d-bit build); %s\n", t.title, (int)(8 * sizeof(void *)), reading.c_str());
+        print_ratio_table(rep, t.heads, t.rows, t.unit, t.scale);
+    }
     benchmark::Shutdown();
+}
+
+// The same for one table.
+inline void run_and_print_ratios(const char *title, const std::vector<std::string> &heads,
+                                 const std::vector<RatioRow> &rows, const char *unit, double scale,
+                                 const std::string &reading = "")
+{
+    run_and_print_ratio_tables({{title, heads, rows, unit, scale, reading}});
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Every figure of one bench build into one folder: the four bench programs
+# Every figure of one bench build into one folder: the five bench programs
 # (times and their ratio tables, with repetitions, medians kept; console text
 # and Google Benchmark JSON, which tools/compare.py of Google Benchmark can
 # set side by side) and the callgrind counts (callgrind-counts.sh). Prints the
@@ -15,7 +15,7 @@ out=${2:?usage: bench/run-all.sh BUILD_DIR OUT_DIR [REPETITIONS]}
 reps=${3:-3}
 here=$(cd "$(dirname "$0")" && pwd)
 bin=$build/bench
-progs="engine_bench qfloat_arith_bench qfloat_explog_bench qfloat_text_bench"
+progs="engine_bench inverse_log_bench qfloat_arith_bench qfloat_explog_bench qfloat_text_bench taylor_pass_bench"
 
 . "$here/bench-programs.sh"
 require_bench_programs "$bin" figures $progs

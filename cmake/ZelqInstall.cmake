@@ -22,9 +22,23 @@ if(WIN32)
   install(TARGETS zelq zelq_cli RUNTIME DESTINATION ${ZELQ_WINDOWS_DIR} COMPONENT binaries
           ARCHIVE DESTINATION ${ZELQ_WINDOWS_DIR} COMPONENT binaries)
   install(TARGETS qfloat RUNTIME DESTINATION ${ZELQ_WINDOWS_DIR} COMPONENT binaries)
+  # The VBA editor imports a module correctly only with CRLF line ends, and
+  # Notepad before Windows 10 1809 shows nothing else as lines: those two
+  # files go into the zip with CRLF, the rest as they are.
+  set(_zelq_crlf_dir ${PROJECT_BINARY_DIR}/crlf)
+  foreach(_zelq_pair "examples/zelq.bas;zelq.bas" "docs/windows-install.txt;INSTALL.txt")
+    list(GET _zelq_pair 0 _zelq_src)
+    list(GET _zelq_pair 1 _zelq_dst)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${_zelq_src})
+    file(READ ${PROJECT_SOURCE_DIR}/${_zelq_src} _zelq_text)
+    string(REPLACE "\r\n" "\n" _zelq_text "${_zelq_text}")
+    string(REPLACE "\n" "\r\n" _zelq_text "${_zelq_text}")
+    file(WRITE ${_zelq_crlf_dir}/${_zelq_dst} "${_zelq_text}")
+  endforeach()
+  list(REMOVE_ITEM _zelq_examples ${PROJECT_SOURCE_DIR}/examples/zelq.bas)
   install(FILES ${PROJECT_SOURCE_DIR}/src/exports/zelq.h ${_zelq_examples} ${PROJECT_SOURCE_DIR}/LICENSE
+                ${_zelq_crlf_dir}/zelq.bas ${_zelq_crlf_dir}/INSTALL.txt
           DESTINATION . COMPONENT hosts)
-  install(FILES ${PROJECT_SOURCE_DIR}/docs/windows-install.txt DESTINATION . RENAME INSTALL.txt COMPONENT hosts)
   return()
 endif()
 

@@ -12,6 +12,8 @@
 #include <cstring>
 
 typedef int (*fuzz_text_entry)(char *x_str, char *y_str);
+typedef int (*entry_flag_text_fn_t)(char *x_str, char *y_str, int upper);
+typedef int (*entry_flag_wide_fn_t)(char *x_VBA, char *deliverToVBA, unsigned x_Length, int upper);
 
 // A NUL-terminated copy of the input in a block of exactly its size.
 inline char *fuzz_text_copy(const uint8_t *data, size_t size)

@@ -18,7 +18,7 @@ fi
 build=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 seconds=${FUZZ_SECONDS:-10}
-programs="asctoq_fuzz qtoasc_fuzz maple_fuzz foo_fuzz excel_fuzz series_length_fuzz"
+programs="asctoq_fuzz qtoasc_fuzz maple_fuzz foo_fuzz excel_fuzz series_length_fuzz inverse_fuzz"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -4,7 +4,7 @@
 that ln Phi and the inverse Phi^-1 carry.
 
 Transcendental values (ln 2, ln 10, ln sqrt(2 pi), 1/sqrt(2 pi)) are computed
-here with Python's decimal module at 200 digits, far beyond the 352 bits
+here with Python's decimal module at 400 digits, far beyond the 352 bits
 kept, and rounded to the nearest qfloat like every decimal text, so the
 header depends on no floating-point library. ln 2 also comes as a pair
 hi + lo whose sum carries 700 bits, for arguments that cancel against it.
@@ -20,7 +20,7 @@ from fractions import Fraction
 
 from gen_normal_constants import BIAS, PREC, image, initializer, print_header_end
 
-getcontext().prec = 200
+getcontext().prec = 400
 
 
 def pi():
@@ -32,7 +32,7 @@ def pi():
         while True:
             term *= -x2
             add = term / (2 * k + 1)
-            if add == 0 or abs(add) < Decimal(10) ** -210:
+            if add == 0 or abs(add) < Decimal(10) ** -410:
                 return total
             total += add
             k += 1

@@ -2,9 +2,10 @@
 // Counts the heap calls each entry makes. malloc, calloc, realloc, free and
 // the aligned variants are replaced in this program by wrappers that forward
 // to glibc's allocator and count while a window is open. The 8-bit entries,
-// the probe and foo must make no call at all; the 16-bit entry exactly one
+// the probe and foo must make no call at all; the 16-bit Phi entry exactly one
 // calloc and one free; and when calloc fails, the 16-bit entry must write the
-// empty result and return 0.
+// empty result and return 0. The inverse and log entries make none in either
+// width, but for a 16-bit argument too long for the stack (one block then).
 #include "zelq.h"
 
 #include <gtest/gtest.h>
@@ -174,6 +175,48 @@ TEST(HeapCalls, SeriesLengthProbeMakesNone)
                 ("probe, x = \"" + xs + "\", max_iter = " + std::to_string(max_iter)).c_str());
         }
     }
+}
+
+TEST(HeapCalls, InverseAndLogEntriesMakeNone)
+{
+    const char *extra[] = {"0.5000001", "1e-100000", "-1e12", "0.3", "-0.2"};
+    for (int upper : {0, 1}) {
+        auto check = [&](const char *x) {
+            std::string xs(x), y(115, ' ');
+            std::vector<uint16_t> in = wide(x), out(120, u' ');
+            in.reserve(1);
+            char *a = (char *)in.data(), *b = (char *)out.data();
+            counted([&] {
+                ndtri_Maple(xs.data(), y.data(), upper);
+                ndtri_exp_Maple(xs.data(), y.data(), upper);
+                log_ndtr_Maple(xs.data(), y.data(), upper);
+                ndtri_Excel(a, b, (unsigned)in.size(), upper);
+                ndtri_exp_Excel(a, b, (unsigned)in.size(), upper);
+                log_ndtr_Excel(a, b, (unsigned)in.size(), upper);
+            });
+            expect_no_heap_calls((std::string("inverse and log entries, x = \"") + x + "\"").c_str());
+        };
+        for (const char *x : arguments)
+            check(x);
+        for (const char *x : extra)
+            check(x);
+    }
+}
+
+TEST(HeapCalls, LongWideArgumentTakesOneBlock)
+{
+    std::string text = "0." + std::string(2000, '0') + "1"; // 1e-2001
+    std::vector<uint16_t> in = wide(text.c_str()), out(120, u' ');
+    int r = 0;
+    counted([&] { r = ndtri_Excel((char *)in.data(), (char *)out.data(), (unsigned)in.size(), 0); });
+    EXPECT_EQ(counts.calloc_calls, 1);
+    EXPECT_EQ(counts.free_calls, 1);
+    EXPECT_GT(r, 100);
+    fail_calloc = true;
+    counted([&] { r = ndtri_Excel((char *)in.data(), (char *)out.data(), (unsigned)in.size(), 0); });
+    fail_calloc = false;
+    EXPECT_EQ(r, 0);
+    EXPECT_EQ(out[0], 0u) << "the empty text when the block cannot be had";
 }
 
 TEST(HeapCalls, LibMainMakesNone)

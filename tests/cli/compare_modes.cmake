@@ -7,6 +7,8 @@
 #     the 16-bit entry (120-character buffer) must agree with the 8-bit one
 #     (115) digit for digit over the shorter text, up to its last-digit
 #     rounding.
+# -DOPTIONS=--inverse (or "--inverse;--log-p", --log, with --upper) runs both
+# checks on that function, over arguments of its domain.
 # -DEMULATOR=... names a program that runs TOOL (a cross build's emulator).
 
 # X values from the deep tail to beyond +25, with every range boundary.
@@ -19,6 +21,24 @@ function(sample_arguments var)
     math(EXPR frac "${i} * 104729 % 1000")
     list(APPEND xs "${whole}.${frac}")
   endforeach()
+  # The log-space inverse takes -|x|, the inverse 0.ddd from the digits of x.
+  if("--inverse" IN_LIST OPTIONS)
+    set(ys)
+    foreach(x ${xs})
+      string(REGEX REPLACE "^-" "" x "${x}")
+      if("--log-p" IN_LIST OPTIONS)
+        list(APPEND ys "-${x}")
+      elseif(NOT x MATCHES "e")
+        string(REPLACE "." "" x "${x}")
+        list(APPEND ys "0.${x}")
+      endif()
+    endforeach()
+    if("--log-p" IN_LIST OPTIONS)
+      set(xs ${ys} -1e12 -1e-300 -7e5 -1e-9000 0)
+    else()
+      set(xs ${ys} 1e-300 1e-100000 0.5000001 0.999 1)
+    endif()
+  endif()
   set(${var} "${xs}" PARENT_SCOPE)
 endfunction()
 
@@ -86,14 +106,15 @@ if(CHECK STREQUAL "stream")
   string(REPLACE ";" "\n" text "${xs}")
   set(input "${CMAKE_CURRENT_BINARY_DIR}/stream-input.txt")
   file(WRITE "${input}" "${text}\n")
-  execute_process(COMMAND ${EMULATOR} "${TOOL}" INPUT_FILE "${input}" RESULT_VARIABLE rc OUTPUT_VARIABLE streamed
+  execute_process(COMMAND ${EMULATOR} "${TOOL}" ${OPTIONS} INPUT_FILE "${input}" RESULT_VARIABLE rc
+                  OUTPUT_VARIABLE streamed
                   ERROR_VARIABLE err)
   if(NOT rc EQUAL 0)
     message(FATAL_ERROR "zelq < input: exit status ${rc}\n${err}")
   endif()
   string(REGEX REPLACE "\n$" "" streamed "${streamed}")
   string(REPLACE "\n" ";" streamed "${streamed}")
-  run_tool(direct -- ${xs})
+  run_tool(direct ${OPTIONS} -- ${xs})
   list(LENGTH streamed ns)
   if(NOT ns EQUAL n)
     message(FATAL_ERROR "${n} input lines gave ${ns} output lines")
@@ -103,13 +124,19 @@ if(CHECK STREQUAL "stream")
   endif()
   message(STATUS "${n} values: streamed results equal the direct ones")
 elseif(CHECK STREQUAL "wide")
-  run_tool(narrow -- ${xs})
-  run_tool(wide --wide -- ${xs})
+  run_tool(narrow ${OPTIONS} -- ${xs})
+  run_tool(wide --wide ${OPTIONS} -- ${xs})
   math(EXPR top "${n} - 1")
   foreach(i RANGE ${top})
     list(GET xs ${i} x)
     list(GET narrow ${i} a)
     list(GET wide ${i} b)
+    if(a MATCHES "^-?(0|inf)$" OR b MATCHES "^-?(0|inf)$")
+      if(NOT a STREQUAL b)
+        message(FATAL_ERROR "x = ${x}:\n  8-bit:  ${a}\n  16-bit: ${b}")
+      endif()
+      continue()
+    endif()
     split_number("${a}" da ea)
     split_number("${b}" db eb)
     string(LENGTH "${da}" la)

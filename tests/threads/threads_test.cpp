@@ -43,7 +43,7 @@
 namespace
 {
 
-enum entry_kind { MAPLE, FOO, PROBE, EXCEL };
+enum entry_kind { MAPLE, FOO, PROBE, EXCEL, INVERSE, INVERSE_LOG, LOG, INVERSE_WIDE, LOG_WIDE };
 
 struct call_case {
     entry_kind kind;
@@ -87,6 +87,22 @@ std::vector<call_case> make_cases()
                   {"30", 2},   {"30", -5},   {"213", 400}, {"junk", 5}, {"-60", 100}};
     for (auto p : probes)
         cases.push_back({PROBE, p.x, p.max_iter});
+    // The inverse and log entries over their methods (n: the upper-tail flag).
+    const char *ps[] = {"0.5000001", "0.3",       "0.1",  "1e-5", "1e-300",
+                        "1e-5000",   "1e-100000", "0.99", "2",    "junk"};
+    const char *Ls[] = {"-1e12", "-2000", "-3", "-0.5", "-1e-30", "0", "1"};
+    const char *logs[] = {"-1e6", "-40", "-2", "0.1", "3", "30", "213.9"};
+    i = 0;
+    for (const char *p : ps) {
+        cases.push_back({INVERSE, p, i % 2});
+        cases.push_back({INVERSE_WIDE, p, ++i % 2});
+    }
+    for (const char *L : Ls)
+        cases.push_back({INVERSE_LOG, L, ++i % 2});
+    for (const char *x : logs) {
+        cases.push_back({LOG, x, i % 2});
+        cases.push_back({LOG_WIDE, x, ++i % 2});
+    }
     return cases;
 }
 
@@ -103,10 +119,26 @@ call_result run(const call_case &c)
         break;
     }
     case PROBE: r.ret = asymptSeries_length(x.data(), c.n); break;
-    case EXCEL: {
+    case INVERSE:
+    case INVERSE_LOG:
+    case LOG: {
+        std::string y(115, ' ');
+        r.ret = c.kind == INVERSE       ? ndtri_Maple(x.data(), y.data(), c.n)
+                : c.kind == INVERSE_LOG ? ndtri_exp_Maple(x.data(), y.data(), c.n)
+                                        : log_ndtr_Maple(x.data(), y.data(), c.n);
+        r.out.assign(y.begin(), y.end());
+        break;
+    }
+    case EXCEL:
+    case INVERSE_WIDE:
+    case LOG_WIDE: {
         std::vector<uint16_t> in(x.begin(), x.end()), out(120, u' ');
         in.reserve(1);
-        r.ret = str_Zelq_str_Excel((char *)in.data(), (char *)out.data(), (unsigned)x.size());
+        char *a = (char *)in.data(), *b = (char *)out.data();
+        unsigned len = (unsigned)x.size();
+        r.ret = c.kind == EXCEL          ? str_Zelq_str_Excel(a, b, len)
+                : c.kind == INVERSE_WIDE ? ndtri_Excel(a, b, len, c.n)
+                                         : log_ndtr_Excel(a, b, len, c.n);
         r.out.resize(out.size() * 2);
         std::memcpy(r.out.data(), out.data(), r.out.size());
         break;

@@ -1,16 +1,18 @@
 // SPDX-License-Identifier: MIT
-// The Phi engine against MPFR: true Phi(x) = erfc(-x/sqrt 2)/2 of the exact
-// binary x at 1100 bits bounds the error; a 352-bit MPFR model of each
+// The Phi engine against MPFR: true Phi(x) of the exact binary x at 1100 bits
+// (normal_oracle.h) bounds the error; a 352-bit MPFR model of each
 // routine, one correctly rounded operation per step in the same grouping,
 // must agree bit for bit, which pins down the order of every operation.
 // Seed: ZELQ_TEST_SEED (printed).
 #include "engine_models.h"
 #include "normal.h"
 #include "normal_constants.h"
+#include "normal_oracle.h"
 #include "qf_mpfr.h"
 #include "qf_test_support.h"
 #include "qf_value_ops.h"
 #include "qfloat.h"
+#include "sweep_points.h"
 
 #include <gtest/gtest.h>
 
@@ -29,87 +31,11 @@ using namespace engine_model;
 
 const mpfr_prec_t kTrue = 1100; // oracle precision
 
-bool is_nan(const qfloat &a)
-{
-    return !__op_equal_pqfloat_pqfloat(&a, &a);
-}
-
-qfloat Q(const char *text)
-{
-    qfloat q;
-    _asctoq(text, &q);
-    return q;
-}
-
-std::string show(const qfloat &q)
-{
-    mpfr_t t;
-    mpfr_init2(t, 352);
-    qf_to_mpfr(t, &q);
-    char buf[64];
-    mpfr_snprintf(buf, sizeof buf, "%.25Rg", t);
-    mpfr_clear(t);
-    return buf;
-}
-
-// ---- the oracle ----
-// Phi(x) = erfc(-x/sqrt 2)/2 at kTrue bits, x taken exactly.
-void erfc_phi(mpfr_t out, const mpfr_t x)
-{
-    mpfr_t t, s;
-    mpfr_inits2(kTrue, t, s, (mpfr_ptr)0);
-    mpfr_sqrt_ui(s, 2, MPFR_RNDN);
-    mpfr_div(t, x, s, MPFR_RNDN);
-    mpfr_neg(t, t, MPFR_RNDN);
-    mpfr_erfc(out, t, MPFR_RNDN);
-    mpfr_div_2ui(out, out, 1, MPFR_RNDN);
-    mpfr_clears(t, s, (mpfr_ptr)0);
-}
-
-// The same for x <= -20 as phi(u) R(u), u = -x, with the Mills ratio from its
-// continued fraction R(u) = 1/(u + 1/(u + 2/(u + 3/(u + ...)))) taken from
-// depth n: mpfr_erfc needs up to 0.2 s per point between -35 and -97 at this
-// precision, the fraction well under a millisecond. The depth is ample (the
-// tail of the fraction shrinks like e^(-2u sqrt(n))); ContinuedFraction
-// checks it against erfc and against twice the depth.
-void mills_phi(mpfr_t out, const mpfr_t x, long depth)
-{
-    mpfr_t u, f, c;
-    mpfr_inits2(kTrue, u, f, c, (mpfr_ptr)0);
-    mpfr_neg(u, x, MPFR_RNDN);
-    mpfr_set(f, u, MPFR_RNDN);
-    for (long k = depth; k >= 1; k--) {
-        mpfr_ui_div(f, (unsigned long)k, f, MPFR_RNDN);
-        mpfr_add(f, f, u, MPFR_RNDN);
-    }
-    // phi(u)/f = e^(-u^2/2) / (sqrt(2 pi) f)
-    mpfr_sqr(c, u, MPFR_RNDN);
-    mpfr_div_si(c, c, -2, MPFR_RNDN);
-    mpfr_exp(out, c, MPFR_RNDN);
-    mpfr_const_pi(c, MPFR_RNDN);
-    mpfr_mul_2ui(c, c, 1, MPFR_RNDN);
-    mpfr_sqrt(c, c, MPFR_RNDN);
-    mpfr_mul(f, f, c, MPFR_RNDN);
-    mpfr_div(out, out, f, MPFR_RNDN);
-    mpfr_clears(u, f, c, (mpfr_ptr)0);
-}
-
-long mills_depth(const mpfr_t x)
-{
-    double q = kTrue * 0.6931471805599453 / (2 * -mpfr_get_d(x, MPFR_RNDN));
-    return (long)(4 * q * q) + 300;
-}
-
 void true_phi(mpfr_t out, const qfloat &x)
 {
-    mpfr_t t;
-    mpfr_init2(t, kTrue);
-    qf_to_mpfr(t, &x);
-    if (mpfr_cmp_si(t, -20) <= 0)
-        mills_phi(out, t, mills_depth(t));
-    else
-        erfc_phi(out, t);
-    mpfr_clear(t);
+    mpfr_value t;
+    qf_to_mpfr(t.v, &x);
+    normal_oracle::phi(out, t.v);
 }
 
 double rel_to(const qfloat &got, const mpfr_t exact)
@@ -144,18 +70,6 @@ void expect_digits(const qfloat &got, const char *text, double tol)
     mpfr_clear(p);
 }
 
-qfloat next_toward(const qfloat &q, int up)
-{
-    M m = m_of(q);
-    if (up)
-        mpfr_nextabove(m.v);
-    else
-        mpfr_nextbelow(m.v);
-    M r;
-    fit(r, mpfr_set(r.v, m.v, MPFR_RNDN));
-    return qf_of(r);
-}
-
 unsigned long test_seed()
 {
     static const unsigned long seed = (unsigned long)zelq_test_seed("engine_test");
@@ -172,80 +86,7 @@ struct Range {
     int count;
 };
 
-struct Sweep {
-    gmp_randstate_t rs;
-    std::vector<qfloat> xs;
-    explicit Sweep(unsigned long seed)
-    {
-        gmp_randinit_default(rs);
-        gmp_randseed_ui(rs, seed);
-    }
-    ~Sweep()
-    {
-        gmp_randclear(rs);
-    }
-    // A qfloat uniform in [lo, hi] with random low bits.
-    void uniform(const char *lo, const char *hi, int n)
-    {
-        mpfr_t a, b, u;
-        mpfr_inits2(400, a, b, u, (mpfr_ptr)0);
-        mpfr_set_str(a, lo, 10, MPFR_RNDN);
-        mpfr_set_str(b, hi, 10, MPFR_RNDN);
-        mpfr_sub(b, b, a, MPFR_RNDN);
-        for (int i = 0; i < n; i++) {
-            mpfr_urandomb(u, rs);
-            mpfr_mul(u, u, b, MPFR_RNDN);
-            mpfr_add(u, u, a, MPFR_RNDN);
-            M r;
-            fit(r, mpfr_set(r.v, u, MPFR_RNDN));
-            xs.push_back(qf_of(r));
-        }
-        mpfr_clears(a, b, u, (mpfr_ptr)0);
-    }
-    // centre +- offsets 2^-k (k = 1..340), each with random digits.
-    void around(const qfloat &centre)
-    {
-        mpfr_t u;
-        mpfr_init2(u, 400);
-        for (int k = 1; k <= 340; k += 7) {
-            for (int side = -1; side <= 1; side += 2) {
-                mpfr_urandomb(u, rs);
-                mpfr_mul_2si(u, u, -k, MPFR_RNDN);
-                if (side < 0)
-                    mpfr_neg(u, u, MPFR_RNDN);
-                M c = m_of(centre), r;
-                fit(r, mpfr_add(r.v, c.v, u, MPFR_RNDN));
-                xs.push_back(qf_of(r));
-            }
-        }
-        xs.push_back(centre);
-        xs.push_back(next_toward(centre, 1));
-        xs.push_back(next_toward(centre, 0));
-        mpfr_clear(u);
-    }
-};
-
 // ---------------------------------------------------------------------------
-
-TEST(Oracle, ContinuedFractionAgreesWithErfc)
-{
-    mpfr_t x, a, b;
-    mpfr_inits2(kTrue, x, a, b, (mpfr_ptr)0);
-    for (const char *t : {"-20", "-25.5", "-33.3", "-47", "-100", "-213.1"}) {
-        mpfr_set_str(x, t, 10, MPFR_RNDN);
-        long n = mills_depth(x);
-        mills_phi(a, x, n);
-        erfc_phi(b, x);
-        mpfr_sub(b, a, b, MPFR_RNDN);
-        mpfr_div(b, b, a, MPFR_RNDN);
-        EXPECT_LT(std::fabs(mpfr_get_d(b, MPFR_RNDN)), 1e-300) << t;
-        mills_phi(b, x, 2 * n);
-        mpfr_sub(b, a, b, MPFR_RNDN);
-        mpfr_div(b, b, a, MPFR_RNDN);
-        EXPECT_LT(std::fabs(mpfr_get_d(b, MPFR_RNDN)), 1e-300) << t << " depth " << n;
-    }
-    mpfr_clears(x, a, b, (mpfr_ptr)0);
-}
 
 TEST(Zelq, DifferentialSweepAgainstMpfr)
 {
@@ -253,13 +94,13 @@ TEST(Zelq, DifferentialSweepAgainstMpfr)
     // at and beside every integer of the range
     for (int n = -213; n <= 25; n++) {
         qfloat c = q_from_int(n);
-        sw.xs.push_back(c);
-        sw.xs.push_back(next_toward(c, 1));
-        sw.xs.push_back(next_toward(c, 0));
+        sw.push(c);
+        sw.push(next_toward(c, 1));
+        sw.push(next_toward(c, 0));
         for (const char *d : {"1e-7", "-1e-7", "1e-30", "-1e-30"}) {
             M r;
             fit(r, mpfr_add(r.v, m_of(c).v, m_of(Q(d)).v, MPFR_RNDN));
-            sw.xs.push_back(qf_of(r));
+            sw.push(qf_of(r));
         }
     }
     // near 0, +-25 and -213.1
@@ -267,8 +108,8 @@ TEST(Zelq, DifferentialSweepAgainstMpfr)
     sw.around(qf_25);
     sw.around(qf_minus_25);
     sw.around(qf_minus_213_1);
-    sw.xs.push_back(next_toward(QFLT_EPSILON, 1));
-    sw.xs.push_back(q_neg(next_toward(QFLT_EPSILON, 1)));
+    sw.push(next_toward(QFLT_EPSILON, 1));
+    sw.push(q_neg(next_toward(QFLT_EPSILON, 1)));
     // random over each range, denser at the ends of the asymptotic one
     sw.uniform("-1", "1", 800);
     sw.uniform("0", "25", 1800);

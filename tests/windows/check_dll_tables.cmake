@@ -55,14 +55,17 @@ foreach(pattern
         "The Export Tables[^\n]*\n\nExport Flags[ \t]+0\nTime/Date stamp[ \t]+0\nMajor/Minor[ \t]+0/0\n"
         "Name[ \t]+[0-9a-f]+ zelq.dll\n"
         "Ordinal Base[ \t]+1\n"
-        "Export Address Table[ \t]+00000005\n"
-        "\\[Name Pointer/Ordinal\\] Table[ \t]+00000005\n")
+        "Export Address Table[ \t]+0000000b\n"
+        "\\[Name Pointer/Ordinal\\] Table[ \t]+0000000b\n")
   if(NOT zelq MATCHES "${pattern}")
     fail("zelq.dll: no match for '${pattern}'")
   endif()
 endforeach()
 export_names("${zelq}" names)
-set(want "0 LibMain" "1 asymptSeries_length" "2 foo" "3 str_Zelq_str_Excel" "4 str_Zelq_str_Maple")
+# Names in byte order, each with its ordinal less one: the five Phi entries
+# at 0-4 for good, the inverse and log entries after them at 5-10.
+set(want "0 LibMain" "1 asymptSeries_length" "2 foo" "5 log_ndtr_Excel" "6 log_ndtr_Maple" "7 ndtri_Excel"
+         "8 ndtri_Maple" "9 ndtri_exp_Excel" "10 ndtri_exp_Maple" "3 str_Zelq_str_Excel" "4 str_Zelq_str_Maple")
 if(NOT names STREQUAL want)
   fail("zelq.dll exports '${names}', want '${want}'")
 endif()

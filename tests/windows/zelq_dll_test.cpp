@@ -10,12 +10,16 @@
 //   zelq_dll_test DIR    DIR holds zelq.dll, qfloat.dll and zelq.exe
 //
 // As a host such as Excel, the program lives in another folder than the
-// DLLs and is started from a third, and it loads them by full path.
+// DLLs and is started from a third, and it loads them by full path. It
+// starts itself once more (--unicode-folder DIR) to load them from a folder
+// whose name no ANSI code page holds.
 #ifdef ZELQ_ELF_STANDIN
 #include "win32_shim.h"
 #else
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+// BSTRs, as VBA's strings are.
+#include <oleauto.h>
 #define ZELQ_PE 1
 #endif
 
@@ -46,9 +50,9 @@ static int g_checks, g_failures, g_not_applicable;
 }
 
 #if defined(__i386__)
-// Pushes three 32-bit arguments right to left, calls fn and returns how many
-// argument bytes the callee removed (stdcall: as many as it takes, 8 or 12;
-// cdecl: none). A callee of two arguments leaves the third word in place.
+// Pushes four 32-bit arguments right to left, calls fn and returns how many
+// argument bytes the callee removed (stdcall: as many as it takes, 8 to 16;
+// cdecl: none). A callee of fewer arguments leaves the other words in place.
 // ESP is saved in a callee-saved register and restored afterwards, so a
 // wrong convention is measured instead of corrupting this frame.
 static int removed_bytes(FARPROC fn, const uint32_t *args, int *result)
@@ -56,6 +60,7 @@ static int removed_bytes(FARPROC fn, const uint32_t *args, int *result)
     uint32_t before, after, ecx_out, edx_out;
     int r;
     __asm__ volatile("movl %%esp, %[before]\n\t"
+                     "pushl 12(%%eax)\n\t"
                      "pushl 8(%%eax)\n\t"
                      "pushl 4(%%eax)\n\t"
                      "pushl (%%eax)\n\t"
@@ -68,7 +73,7 @@ static int removed_bytes(FARPROC fn, const uint32_t *args, int *result)
     (void)ecx_out;
     (void)edx_out;
     *result = r;
-    return (int)(after - (before - 12));
+    return (int)(after - (before - 16));
 }
 #endif
 
@@ -79,9 +84,23 @@ struct export_entry {
 
 // The table in ordinal order (ordinal = index + 1).
 static const export_entry exports[] = {
-    {"LibMain", 12},           {"asymptSeries_length", 8}, {"foo", 8}, {"str_Zelq_str_Excel", 12},
+    {"LibMain", 12},
+    {"asymptSeries_length", 8},
+    {"foo", 8},
+    {"str_Zelq_str_Excel", 12},
     {"str_Zelq_str_Maple", 8},
+    {"log_ndtr_Excel", 16},
+    {"log_ndtr_Maple", 12},
+    {"ndtri_Excel", 16},
+    {"ndtri_Maple", 12},
+    {"ndtri_exp_Excel", 16},
+    {"ndtri_exp_Maple", 12},
 };
+enum { EXPORTS = sizeof exports / sizeof exports[0] };
+// Where each flagged entry (enum entry_flagged_fn) sits in the table, in its
+// 16-bit and 8-bit forms.
+static const int flagged_wide_index[] = {7, 9, 5};
+static const int flagged_text_index[] = {8, 10, 6};
 
 #if ZELQ_PE
 // The DLL's full path: DIR\\NAME.
@@ -123,7 +142,7 @@ static HMODULE load_as_host(const char *dir)
 }
 
 // The version resource: file version = the project's version, product
-// name "zelq", original file name = NAME.
+// name "zelq", OriginalFilename = NAME.
 static void check_version_resource(const char *dir, const char *name)
 {
     char path[1024];
@@ -156,14 +175,15 @@ static void check_version_resource(const char *dir, const char *name)
           "%s: OriginalFilename is '%s'", name, value ? value : "(none)");
 }
 
-// Runs "DIR\\zelq.exe -1.5" as a user checks the installation, and compares
-// its one line with what the 8-bit entry writes into a buffer of the
-// command's default size (115 characters).
-static void check_command(const char *dir, entry_text_fn maple)
+// Runs the command line cmd with its output into out (NUL-terminated);
+// returns its exit status, or -1 if it did not start.
+static long run_program(char *cmd, char *out, size_t outlen)
 {
     SECURITY_ATTRIBUTES sa = {sizeof sa, NULL, TRUE};
     HANDLE rd = NULL, wr = NULL;
-    CHECK(CreatePipe(&rd, &wr, &sa, 0), "CreatePipe failed");
+    out[0] = 0;
+    if (!CreatePipe(&rd, &wr, &sa, 0))
+        return -1;
     SetHandleInformation(rd, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOA si = {};
     si.cb = sizeof si;
@@ -172,31 +192,154 @@ static void check_command(const char *dir, entry_text_fn maple)
     si.hStdError = wr;
     si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     PROCESS_INFORMATION pi = {};
-    char cmd[1100];
-    snprintf(cmd, sizeof cmd, "\"%s\\zelq.exe\" -1.5", dir);
     BOOL started = CreateProcessA(NULL, cmd, NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi);
-    CHECK(started, "cannot start %s: error %lu", cmd, (unsigned long)GetLastError());
     CloseHandle(wr);
-    char out[512] = {0};
     DWORD got = 0, n = 0;
-    while (got < sizeof out - 1 && ReadFile(rd, out + got, (DWORD)(sizeof out - 1 - got), &n, NULL) && n > 0)
+    while (got < outlen - 1 && ReadFile(rd, out + got, (DWORD)(outlen - 1 - got), &n, NULL) && n > 0)
         got += n;
+    out[got] = 0;
     CloseHandle(rd);
     if (!started)
-        return;
-    WaitForSingleObject(pi.hProcess, 60000);
+        return -1;
+    WaitForSingleObject(pi.hProcess, 120000);
     DWORD status = 1;
     GetExitCodeProcess(pi.hProcess, &status);
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
+    return (long)status;
+}
 
+// Runs "DIR\\zelq.exe -1.5" as a user checks the installation, and compares
+// its one line with what the 8-bit entry writes into a buffer of the
+// command's default size (115 characters).
+static void check_command(const char *dir, entry_text_fn maple)
+{
+    char cmd[1100], out[512];
+    snprintf(cmd, sizeof cmd, "\"%s\\zelq.exe\" -1.5", dir);
+    long status = run_program(cmd, out, sizeof out);
     char x[] = "-1.5", want[160];
     memset(want, ' ', 115);
     want[115] = 0;
     maple(x, want);
     strcat(want, "\r\n");
-    CHECK(status == 0 && strcmp(out, want) == 0, "zelq.exe -1.5 (exit %lu) printed '%s', want '%s'",
-          (unsigned long)status, out, want);
+    CHECK(status == 0 && strcmp(out, want) == 0, "zelq.exe -1.5 (exit %ld) printed '%s', want '%s'", status,
+          out, want);
+}
+
+// One call of a 16-bit entry as the VBA module makes it: the argument is a
+// BSTR's characters (StrPtr), or the null pointer of an empty string
+// (vbNullString) with length 0; the result goes into a BSTR of 120 spaces,
+// allocated and filled as Space$(120) makes it, and is its first n
+// characters (Left$). The entry must leave that BSTR whole: its length
+// prefix, the spaces after the result's NUL, and its own terminator.
+static void check_vba_call(const wide_call *fn, const uint16_t *units, unsigned length, const entry_ref *ref,
+                           const char *what)
+{
+    char why[256] = "";
+    BSTR x = length ? SysAllocStringLen((const OLECHAR *)units, length) : NULL;
+    BSTR buf = SysAllocStringLen(NULL, 120);
+    for (int i = 0; i < 120; i++)
+        buf[i] = L' ';
+    int n = wide_call_run(fn, (char *)x, (char *)buf, SysStringLen(x));
+    int whole = n >= 0 && n < 120 && buf[n] == 0 && buf[120] == 0 && SysStringLen(buf) == 120;
+    for (int i = n + 1; whole && i < 120; i++)
+        whole = buf[i] == L' ';
+    char text[121] = {0};
+    for (int i = 0; whole && i < n; i++)
+        text[i] = buf[i] < 0x80 ? (char)buf[i] : '?';
+    CHECK(whole && entry_text_matches(text, ref, 0, why, sizeof why), "%s through BSTRs, x=%s: %s", what,
+          ref->x, whole ? why : "the buffer BSTR is no longer whole");
+    SysFreeString(x);
+    SysFreeString(buf);
+}
+
+// Every case of str_Zelq_str_Excel through BSTRs.
+static void check_vba_phi(entry_wide_fn excel)
+{
+    wide_call phi = {excel, nullptr, 0};
+    for (const wide_case &c : wide_cases)
+        check_vba_call(&phi, c.units, c.length, c.ref, "str_Zelq_str_Excel");
+}
+
+// Every case of the 16-bit entries through BSTRs.
+static void check_vba_calls(FARPROC fns[EXPORTS])
+{
+    check_vba_phi((entry_wide_fn)(void *)fns[3]);
+    for (const flagged_case &c : flagged_cases) {
+        wide_call w = {nullptr, (entry_flag_wide_fn)(void *)fns[flagged_wide_index[c.fn]], c.upper};
+        uint16_t units[64];
+        unsigned n = 0;
+        for (; c.ref.x[n] && n < 63; n++)
+            units[n] = (unsigned char)c.ref.x[n];
+        check_vba_call(&w, units, n, &c.ref, exports[flagged_wide_index[c.fn]].name);
+    }
+}
+
+// A folder name that no ANSI code page holds: Greek, CJK, a character
+// outside the BMP (a surrogate pair), a combining accent, and punctuation
+// that paths allow.
+static const wchar_t unicode_folder[] =
+    L"zelq \x03a9\x03bc\x03ad\x03b3\x03b1 \x6570\x636e \xd83d\xde00 e\x0301 #&'(1)";
+
+// The child's part (--unicode-folder DIR): copies the DLLs from DIR into
+// that folder under the current one, loads them by full path with
+// LoadLibraryW as the host examples do, finds zelq.dll by bare name as a
+// Declare does, makes the VBA calls, and removes the folder again. Its exit
+// status is the number of failed checks.
+static int unicode_folder_main(const char *dir)
+{
+    wchar_t wdir[1024], folder[1400], from[1500], to[1500], loaded[1500];
+    MultiByteToWideChar(CP_ACP, 0, dir, -1, wdir, 1024);
+    DWORD cwd = GetCurrentDirectoryW(1024, folder);
+    CHECK(cwd > 0 && cwd < 1024, "GetCurrentDirectoryW failed");
+    wcscat(folder, L"\\");
+    wcscat(folder, unicode_folder);
+    CreateDirectoryW(folder, NULL);
+    static const wchar_t *const files[] = {L"qfloat.dll", L"zelq.dll"};
+    HMODULE mods[2] = {};
+    for (int i = 0; i < 2; i++) {
+        swprintf(from, 1500, L"%ls\\%ls", wdir, files[i]);
+        swprintf(to, 1500, L"%ls\\%ls", folder, files[i]);
+        CHECK(CopyFileW(from, to, FALSE), "CopyFileW to the folder: error %lu",
+              (unsigned long)GetLastError());
+        mods[i] = LoadLibraryW(to);
+        CHECK(mods[i] != NULL, "LoadLibraryW(folder\\%ls): error %lu", files[i],
+              (unsigned long)GetLastError());
+    }
+    if (mods[1]) {
+        HMODULE by_name = LoadLibraryA("zelq.dll");
+        CHECK(by_name == mods[1],
+              "LoadLibrary(\"zelq.dll\") does not find the zelq.dll loaded from the folder");
+        if (by_name)
+            FreeLibrary(by_name);
+        DWORD len = GetModuleFileNameW(mods[1], loaded, 1500);
+        CHECK(len > 0 && len < 1500 && wcsstr(loaded, unicode_folder),
+              "zelq.dll is not the one in the folder");
+        FARPROC excel = GetProcAddress(mods[1], "str_Zelq_str_Excel");
+        CHECK(excel != NULL, "str_Zelq_str_Excel not found");
+        if (excel)
+            check_vba_phi((entry_wide_fn)(void *)excel);
+    }
+    for (int i = 1; i >= 0; i--) {
+        if (mods[i])
+            FreeLibrary(mods[i]);
+        swprintf(to, 1500, L"%ls\\%ls", folder, files[i]);
+        DeleteFileW(to);
+    }
+    RemoveDirectoryW(folder);
+    printf("unicode folder: %d checks, %d failed\n", g_checks, g_failures);
+    return g_failures > 100 ? 100 : g_failures;
+}
+
+// Starts this program with --unicode-folder DIR (see unicode_folder_main).
+static void check_unicode_folder(const char *dir)
+{
+    char self[1024], cmd[2200], out[4096];
+    DWORD len = GetModuleFileNameA(NULL, self, sizeof self);
+    CHECK(len > 0 && len < sizeof self, "GetModuleFileNameA failed");
+    snprintf(cmd, sizeof cmd, "\"%s\" --unicode-folder \"%s\"", self, dir);
+    long status = run_program(cmd, out, sizeof out);
+    CHECK(status == 0, "the DLLs loaded from a folder with a Unicode name (exit %ld):\n%s", status, out);
 }
 #else
 // The stand-in: DIR/libzelq.so, with the entries' 32-bit convention.
@@ -212,9 +355,9 @@ static HMODULE load_as_host(const char *dir)
 }
 #endif
 
-static void check_export_table(HMODULE h, FARPROC fns[5])
+static void check_export_table(HMODULE h, FARPROC fns[EXPORTS])
 {
-    for (int i = 0; i < 5; i++) {
+    for (int i = 0; i < EXPORTS; i++) {
         FARPROC by_name = GetProcAddress(h, exports[i].name);
         CHECK(by_name != NULL, "%s not found by name", exports[i].name);
 #if ZELQ_PE
@@ -224,7 +367,7 @@ static void check_export_table(HMODULE h, FARPROC fns[5])
         fns[i] = by_name;
     }
 #if ZELQ_PE
-    CHECK(GetProcAddress(h, MAKEINTRESOURCEA(6)) == NULL, "ordinal 6 resolves");
+    CHECK(GetProcAddress(h, MAKEINTRESOURCEA(EXPORTS + 1)) == NULL, "ordinal %d resolves", EXPORTS + 1);
 #else
     not_applicable(6, "export ordinals (ELF has none)");
 #endif
@@ -237,6 +380,10 @@ static void check_export_table(HMODULE h, FARPROC fns[5])
         "rough_asymptotic_Zelq",
         "rough_tail_term",
         "asymptotic_Zelq_limit",
+        "log_Zelq",
+        "inverse_Zelq",
+        "inverse_log_Zelq",
+        "ndtri_Maple@12",
         "DllMain",
         "LibMain@12",
         "_LibMain@12",
@@ -253,8 +400,9 @@ static void check_export_table(HMODULE h, FARPROC fns[5])
 typedef int(ZELQ_CALL *entry_main_fn)(void *hDLLInst, unsigned fdwReason, void *lpvReserved);
 
 // LibMain answers 1 to every reason, and on 32-bit x86 every entry removes
-// its own arguments (standard call): 12, 8, 8, 12 and 8 bytes.
-static void check_calling_convention(FARPROC fns[5])
+// its own arguments (standard call): 12, 8, 8, 12 and 8 bytes, then 16 for
+// each 16-bit and 12 for each 8-bit form of the inverse and log entries.
+static void check_calling_convention(FARPROC fns[EXPORTS])
 {
     static const unsigned reasons[] = {0, 1, 2, 3, 7};
 #if defined(__i386__)
@@ -287,13 +435,25 @@ static void check_calling_convention(FARPROC fns[5])
     y[20] = 0;
     CHECK(removed_bytes(fns[4], foo_args, &r) == 8, "str_Zelq_str_Maple does not remove 8 bytes");
     CHECK(r == (int)strlen(y), "str_Zelq_str_Maple through the measured call returned %d", r);
+    for (int i = 5; i < EXPORTS; i++) {
+        int wide = exports[i].arg_bytes == 16;
+        wide_y[0] = ' ';
+        memset(y, 'x', 20);
+        uint32_t args[4] = {(uint32_t)(uintptr_t)(wide ? (void *)wide_x : (void *)x),
+                            (uint32_t)(uintptr_t)(wide ? (void *)wide_y : (void *)y), wide ? 2u : 1u,
+                            wide ? 1u : 0u};
+        int removed = removed_bytes(fns[i], args, &r);
+        CHECK(removed == exports[i].arg_bytes, "%s removed %d bytes", exports[i].name, removed);
+        CHECK(r > 0 && (wide ? wide_y[r] == 0 : r == (int)strlen(y)),
+              "%s through the measured call returned %d", exports[i].name, r);
+    }
 #else
     entry_main_fn lib_main = (entry_main_fn)(void *)fns[0];
     for (unsigned reason : reasons) {
         int r = lib_main((void *)(uintptr_t)0x12340000u, reason, NULL);
         CHECK(r == 1, "LibMain(reason %u) returned %d", reason, r);
     }
-    not_applicable(9, "argument bytes removed (one calling convention on x64)");
+    not_applicable(9 + 2 * (EXPORTS - 5), "argument bytes removed (one calling convention on x64)");
 #endif
 }
 
@@ -336,6 +496,25 @@ static void check_wide_entry(entry_wide_fn fn)
     }
 }
 
+// The inverse and log entries: every case in both forms, the 8-bit one in
+// buffers of every length up to 130 characters.
+static void check_flagged_entries(FARPROC fns[EXPORTS])
+{
+    char why[256];
+    for (const flagged_case &c : flagged_cases) {
+        text_call t = {nullptr, (entry_flag_text_fn)(void *)fns[flagged_text_index[c.fn]], c.upper};
+        wide_call w = {nullptr, (entry_flag_wide_fn)(void *)fns[flagged_wide_index[c.fn]], c.upper};
+        const char *what = exports[flagged_text_index[c.fn]].name;
+        for (int L = 0; L <= 130; L++)
+            CHECK(entry_check_text_buffer(&t, &c.ref, L, why, sizeof why), "%s(upper %d): %s", what, c.upper,
+                  why);
+        CHECK(entry_check_wide_text(&w, &c.ref, ' ', why, sizeof why), "%s: %s",
+              exports[flagged_wide_index[c.fn]].name, why);
+        CHECK(entry_check_wide_text(&w, &c.ref, 0x3000, why, sizeof why), "%s, ideographic spaces: %s",
+              exports[flagged_wide_index[c.fn]].name, why);
+    }
+}
+
 static void check_probe(entry_probe_fn fn)
 {
     for (const probe_case &c : probe_cases) {
@@ -350,6 +529,10 @@ int main(int argc, char **argv)
 {
     // Unbuffered, so that a crash still leaves every line printed before it.
     setvbuf(stdout, NULL, _IONBF, 0);
+#if ZELQ_PE
+    if (argc == 3 && strcmp(argv[1], "--unicode-folder") == 0)
+        return unicode_folder_main(argv[2]);
+#endif
     if (argc != 2) {
         printf("usage: zelq_dll_test DIR (the folder of zelq.dll and qfloat.dll)\n");
         return 100;
@@ -360,7 +543,7 @@ int main(int argc, char **argv)
         printf("FAIL: zelq.dll did not load from %s\n", dir);
         return 100;
     }
-    FARPROC fns[5] = {};
+    FARPROC fns[EXPORTS] = {};
     check_export_table(h, fns);
     for (FARPROC f : fns)
         if (!f) {
@@ -381,12 +564,18 @@ int main(int argc, char **argv)
     check_text_entry(rough, "foo", foo_cases, sizeof foo_cases / sizeof foo_cases[0], 0);
     check_wide_entry((entry_wide_fn)(void *)fns[3]);
     check_probe((entry_probe_fn)(void *)fns[1]);
+    check_flagged_entries(fns);
 #if ZELQ_PE
     check_version_resource(dir, "zelq.dll");
     check_version_resource(dir, "qfloat.dll");
     check_command(dir, maple);
+    check_vba_calls(fns);
+    check_unicode_folder(dir);
 #else
     not_applicable(2 * 6 + 2, "version resources and zelq.exe");
+    not_applicable(sizeof wide_cases / sizeof wide_cases[0] + sizeof flagged_cases / sizeof flagged_cases[0] +
+                       2,
+                   "BSTR calls and a folder with a Unicode name");
 #endif
 
     CHECK(FreeLibrary(h), "FreeLibrary failed");
