@@ -5,6 +5,7 @@
  */
 #include "normal.h"
 #include "probability_text.h"
+#include "qf_more_ops.h"
 #include "qfloat.h"
 #include "text_capacity.h"
 #include "wide_text.h"
@@ -20,7 +21,7 @@ static void text_ndtri(const char *p_text, int upper, char *out, int capacity)
     qfloat z =
         read_probability(p_text, &p, &log_p) == PROBABILITY_LOG ? inverse_log_Zelq(log_p) : inverse_Zelq(p);
     if (upper)
-        __op_minus_pqfloat(&z, &z);
+        z = q_mirror(z);
     _qtoasc(&z, out, capacity);
 }
 

@@ -5,6 +5,7 @@
  * and SciPy's ndtri_exp(L).
  */
 #include "normal.h"
+#include "qf_more_ops.h"
 #include "qfloat.h"
 #include "text_capacity.h"
 #include "wide_text.h"
@@ -20,7 +21,7 @@ static void text_ndtri_exp(const char *log_p_text, int upper, char *out, int cap
     _asctoq(log_p_text, &L);
     qfloat z = inverse_log_Zelq(L);
     if (upper)
-        __op_minus_pqfloat(&z, &z);
+        z = q_mirror(z);
     _qtoasc(&z, out, capacity);
 }
 

@@ -104,6 +104,36 @@ ZELQ_API int ZELQ_CALL ndtri_exp_Excel(char *log_p_VBA, char *deliverToVBA, unsi
 ZELQ_API int ZELQ_CALL log_ndtr_Maple(char *x_str, char *y_str, int upper);
 ZELQ_API int ZELQ_CALL log_ndtr_Excel(char *x_VBA, char *deliverToVBA, unsigned x_Length, int upper);
 
+/*
+ * Many values in one call, for hosts that hold arrays. function chooses what
+ * each value gives: Phi(x), ln Phi(x), Phi^-1(p) or the z with ln Phi(z) = L;
+ * upper turns each to the upper tail as above (Phi: 1 - Phi(x) = Phi(-x)).
+ * Every value is worked as one call of the entries works it; the calls keep
+ * to the caller's thread, so a host splits a long array over its cores by
+ * calling once per thread. Both return n, or -1 (nothing written) for an
+ * unknown function, a negative n or a stride below 1.
+ */
+enum zelq_many_function {
+    ZELQ_MANY_PHI = 0,
+    ZELQ_MANY_LOG_PHI = 1,
+    ZELQ_MANY_INVERSE = 2,
+    ZELQ_MANY_INVERSE_LOG = 3
+};
+
+/* x[i] taken exactly, y[i] the result rounded to the nearest double (ties to
+ * even; subnormal, +-0 or +-inf where the double's range ends); NaN for an
+ * argument outside the domain or NaN. */
+ZELQ_API int ZELQ_CALL zelq_many_double(int function, int upper, int n, const double *x, double *y);
+
+/* Text in fixed slots: argument i is the text at x + i x_stride, ending at its
+ * NUL or at the end of the slot (a text of 1024 characters or more reads as
+ * unreadable); result i is written at y + i y_stride as by the 8-bit entries
+ * with min(y_stride - 1, 115) characters and its NUL ("nan" for unreadable
+ * text or a number outside the domain). A probability below the number range
+ * is read from its digits, as by ndtri_Maple. */
+ZELQ_API int ZELQ_CALL zelq_many_text(int function, int upper, int n, const char *x, int x_stride, char *y,
+                                      int y_stride);
+
 #ifdef __cplusplus
 }
 #endif

@@ -3,12 +3,13 @@
 # + 1), each with the argument bytes that the 32-bit standard-call entry
 # removes. The five Phi entries come first, in ascending byte order, at
 # ordinals 1-5 for good; the inverse and log-scale entries follow at 6-11,
-# again in byte order among themselves. Every export table of the build is
+# then the many-value entries at 12-13, in byte order within each group. Every export table of the build is
 # written from it: the Windows module-definition files and the Linux
 # version script.
 set(ZELQ_EXPORTS
     LibMain:12 asymptSeries_length:8 foo:8 str_Zelq_str_Excel:12 str_Zelq_str_Maple:8
-    log_ndtr_Excel:16 log_ndtr_Maple:12 ndtri_Excel:16 ndtri_Maple:12 ndtri_exp_Excel:16 ndtri_exp_Maple:12)
+    log_ndtr_Excel:16 log_ndtr_Maple:12 ndtri_Excel:16 ndtri_Maple:12 ndtri_exp_Excel:16 ndtri_exp_Maple:12
+    zelq_many_double:20 zelq_many_text:28)
 
 # zelq_write_export_files(DIR) writes into DIR:
 #   zelq.def          the DLL's export table. 32-bit: each plain name bound to

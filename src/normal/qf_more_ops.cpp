@@ -48,8 +48,13 @@ qfloat q_from_double(double d)
 {
     qfloat r;
     memset(&r, 0, sizeof r);
-    if (d == 0)
+    if (d != d)
+        return q_div(qf_zero, qf_zero);
+    if (d == 0 || d - d != 0) { /* +-0 and +-inf keep their sign */
+        r.sign = signbit(d) ? 0xFFFFFFFFu : 0u;
+        r.exponent = d == 0 ? 0 : QFLT_EXP_INFNAN;
         return r;
+    }
     int e;
     double m = frexp(fabs(d), &e);          /* |d| = m 2^e, m in [1/2, 1), exactly */
     uint64_t bits = (uint64_t)ldexp(m, 64); /* 53 significant bits, top bit set */
@@ -58,4 +63,33 @@ qfloat q_from_double(double d)
     r.mantissa[1] = (uint32_t)(bits >> 32);
     r.mantissa[2] = (uint32_t)bits;
     return r;
+}
+
+double q_to_double(const qfloat &a)
+{
+    if (q_is_nan(a))
+        return NAN;
+    double sign = q_sign_bit(a) ? -1.0 : 1.0;
+    if (q_is_inf(a))
+        return sign * INFINITY;
+    if (a.exponent == 0) /* zero, or a subnormal qfloat: far below any double */
+        return sign * 0.0;
+    /* a = 0.m 2^e; the top 64 bits of m, and whether any below are set */
+    int32_t e = q_binary_exponent(a);
+    uint64_t top = ((uint64_t)a.mantissa[1] << 32) | a.mantissa[2];
+    int sticky = 0;
+    for (int i = 3; i <= 11; i++)
+        sticky |= a.mantissa[i] != 0;
+    /* keep k bits: 53, fewer where the double is subnormal (below 2^-1022) */
+    int k = e >= -1021 ? 53 : 53 - (-1021 - e);
+    if (k < 0)
+        return sign * 0.0; /* below half the least subnormal double */
+    uint64_t kept = k == 0 ? 0 : top >> (64 - k);
+    uint64_t rest = k == 0 ? top : top << k; /* the dropped bits, left-aligned */
+    int round_bit = (int)(rest >> 63);
+    sticky |= (rest << 1) != 0;
+    if (round_bit && (sticky || (kept & 1)))
+        kept++;
+    /* kept 2^(e - k) is exact in a double (ldexp overflows to inf) */
+    return sign * ldexp((double)kept, e - k);
 }

@@ -26,6 +26,19 @@ static inline int q_is_inf(const qfloat &a)
     return a.exponent >= QFLT_EXP_INFNAN && a.mantissa[1] == 0 && q_eq(a, a);
 }
 
+/* -z, but 0 for a zero: the upper-tail quantile mirrors the lower one, and
+ * the median is 0 in either tail. */
+static inline qfloat q_mirror(const qfloat &z)
+{
+    qfloat m = q_neg(z);
+    uint32_t bits = m.exponent;
+    for (int i = 1; i <= 11; i++)
+        bits |= m.mantissa[i];
+    if (bits == 0)
+        m.sign = 0;
+    return m;
+}
+
 /* Whether the sign of a is set (-0 and -inf included). */
 static inline int q_sign_bit(const qfloat &a)
 {
@@ -71,7 +84,11 @@ qfloat q_expm1(const qfloat &a);
  * precision to within a unit or two of the last place. 0 gives 0. */
 qfloat q_sqrt_steps(const qfloat &a, int steps);
 
-/* The value of a finite double, exactly (0 for +-0). */
+/* The value of a double, exactly: +-0, subnormals, +-inf and NaN included. */
 qfloat q_from_double(double d);
+
+/* a rounded to the nearest double (ties to even), with the double's
+ * subnormals and overflow to +-inf; NaN gives a NaN. */
+double q_to_double(const qfloat &a);
 
 #endif

@@ -18,7 +18,7 @@ foreach(line ${lines})
 endforeach()
 list(SORT names)
 set(want LibMain asymptSeries_length foo log_ndtr_Excel log_ndtr_Maple ndtri_Excel ndtri_Maple ndtri_exp_Excel
-         ndtri_exp_Maple str_Zelq_str_Excel str_Zelq_str_Maple)
+         ndtri_exp_Maple str_Zelq_str_Excel str_Zelq_str_Maple zelq_many_double zelq_many_text)
 if(NOT names STREQUAL want)
   message(FATAL_ERROR "libzelq.so exports '${names}', want '${want}'")
 endif()

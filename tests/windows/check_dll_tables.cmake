@@ -55,17 +55,19 @@ foreach(pattern
         "The Export Tables[^\n]*\n\nExport Flags[ \t]+0\nTime/Date stamp[ \t]+0\nMajor/Minor[ \t]+0/0\n"
         "Name[ \t]+[0-9a-f]+ zelq.dll\n"
         "Ordinal Base[ \t]+1\n"
-        "Export Address Table[ \t]+0000000b\n"
-        "\\[Name Pointer/Ordinal\\] Table[ \t]+0000000b\n")
+        "Export Address Table[ \t]+0000000d\n"
+        "\\[Name Pointer/Ordinal\\] Table[ \t]+0000000d\n")
   if(NOT zelq MATCHES "${pattern}")
     fail("zelq.dll: no match for '${pattern}'")
   endif()
 endforeach()
 export_names("${zelq}" names)
 # Names in byte order, each with its ordinal less one: the five Phi entries
-# at 0-4 for good, the inverse and log entries after them at 5-10.
+# at 0-4 for good, the inverse and log entries after them at 5-10, the
+# many-value entries at 11-12.
 set(want "0 LibMain" "1 asymptSeries_length" "2 foo" "5 log_ndtr_Excel" "6 log_ndtr_Maple" "7 ndtri_Excel"
-         "8 ndtri_Maple" "9 ndtri_exp_Excel" "10 ndtri_exp_Maple" "3 str_Zelq_str_Excel" "4 str_Zelq_str_Maple")
+         "8 ndtri_Maple" "9 ndtri_exp_Excel" "10 ndtri_exp_Maple" "3 str_Zelq_str_Excel" "4 str_Zelq_str_Maple"
+         "11 zelq_many_double" "12 zelq_many_text")
 if(NOT names STREQUAL want)
   fail("zelq.dll exports '${names}', want '${want}'")
 endif()

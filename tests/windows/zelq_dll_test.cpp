@@ -50,8 +50,8 @@ static int g_checks, g_failures, g_not_applicable;
 }
 
 #if defined(__i386__)
-// Pushes four 32-bit arguments right to left, calls fn and returns how many
-// argument bytes the callee removed (stdcall: as many as it takes, 8 to 16;
+// Pushes eight 32-bit arguments right to left, calls fn and returns how many
+// argument bytes the callee removed (stdcall: as many as it takes, 8 to 28;
 // cdecl: none). A callee of fewer arguments leaves the other words in place.
 // ESP is saved in a callee-saved register and restored afterwards, so a
 // wrong convention is measured instead of corrupting this frame.
@@ -60,6 +60,10 @@ static int removed_bytes(FARPROC fn, const uint32_t *args, int *result)
     uint32_t before, after, ecx_out, edx_out;
     int r;
     __asm__ volatile("movl %%esp, %[before]\n\t"
+                     "pushl 28(%%eax)\n\t"
+                     "pushl 24(%%eax)\n\t"
+                     "pushl 20(%%eax)\n\t"
+                     "pushl 16(%%eax)\n\t"
                      "pushl 12(%%eax)\n\t"
                      "pushl 8(%%eax)\n\t"
                      "pushl 4(%%eax)\n\t"
@@ -73,7 +77,7 @@ static int removed_bytes(FARPROC fn, const uint32_t *args, int *result)
     (void)ecx_out;
     (void)edx_out;
     *result = r;
-    return (int)(after - (before - 16));
+    return (int)(after - (before - 32));
 }
 #endif
 
@@ -95,6 +99,8 @@ static const export_entry exports[] = {
     {"ndtri_Maple", 12},
     {"ndtri_exp_Excel", 16},
     {"ndtri_exp_Maple", 12},
+    {"zelq_many_double", 20},
+    {"zelq_many_text", 28},
 };
 enum { EXPORTS = sizeof exports / sizeof exports[0] };
 // Where each flagged entry (enum entry_flagged_fn) sits in the table, in its
@@ -435,11 +441,11 @@ static void check_calling_convention(FARPROC fns[EXPORTS])
     y[20] = 0;
     CHECK(removed_bytes(fns[4], foo_args, &r) == 8, "str_Zelq_str_Maple does not remove 8 bytes");
     CHECK(r == (int)strlen(y), "str_Zelq_str_Maple through the measured call returned %d", r);
-    for (int i = 5; i < EXPORTS; i++) {
+    for (int i = 5; i < 11; i++) {
         int wide = exports[i].arg_bytes == 16;
         wide_y[0] = ' ';
         memset(y, 'x', 20);
-        uint32_t args[4] = {(uint32_t)(uintptr_t)(wide ? (void *)wide_x : (void *)x),
+        uint32_t args[8] = {(uint32_t)(uintptr_t)(wide ? (void *)wide_x : (void *)x),
                             (uint32_t)(uintptr_t)(wide ? (void *)wide_y : (void *)y), wide ? 2u : 1u,
                             wide ? 1u : 0u};
         int removed = removed_bytes(fns[i], args, &r);
@@ -447,6 +453,19 @@ static void check_calling_convention(FARPROC fns[EXPORTS])
         CHECK(r > 0 && (wide ? wide_y[r] == 0 : r == (int)strlen(y)),
               "%s through the measured call returned %d", exports[i].name, r);
     }
+    // The many-value entries on two values: Phi^-1 of 0.5 and 0.975.
+    double dx[2] = {0.5, 0.975}, dy[2] = {1, 1};
+    uint32_t many_double[8] = {2, 0, 2, (uint32_t)(uintptr_t)dx, (uint32_t)(uintptr_t)dy};
+    CHECK(removed_bytes(fns[11], many_double, &r) == 20, "zelq_many_double does not remove 20 bytes");
+    CHECK(r == 2 && dy[0] == 0 && dy[1] > 1.9599639845400 && dy[1] < 1.9599639845401,
+          "zelq_many_double returned %d: %.17g %.17g", r, dy[0], dy[1]);
+    char tx[16] = "0.5\0\0\0\0\0"
+                  "0.975",
+         ty[2 * 32];
+    uint32_t many_text[8] = {2, 1, 2, (uint32_t)(uintptr_t)tx, 8, (uint32_t)(uintptr_t)ty, 32};
+    CHECK(removed_bytes(fns[12], many_text, &r) == 28, "zelq_many_text does not remove 28 bytes");
+    CHECK(r == 2 && strcmp(ty, "0") == 0 && strncmp(ty + 32, "-1.9599639845400542355245944", 28) == 0,
+          "zelq_many_text returned %d: '%s' '%s'", r, ty, ty + 32);
 #else
     entry_main_fn lib_main = (entry_main_fn)(void *)fns[0];
     for (unsigned reason : reasons) {
@@ -454,6 +473,11 @@ static void check_calling_convention(FARPROC fns[EXPORTS])
         CHECK(r == 1, "LibMain(reason %u) returned %d", reason, r);
     }
     not_applicable(9 + 2 * (EXPORTS - 5), "argument bytes removed (one calling convention on x64)");
+    double dx[2] = {0.5, 0.975}, dy[2] = {1, 1};
+    typedef int(ZELQ_CALL * many_double_fn)(int, int, int, const double *, double *);
+    int r = ((many_double_fn)(void *)fns[11])(2, 0, 2, dx, dy);
+    CHECK(r == 2 && dy[0] == 0 && dy[1] > 1.9599639845400 && dy[1] < 1.9599639845401,
+          "zelq_many_double returned %d: %.17g %.17g", r, dy[0], dy[1]);
 #endif
 }
 
