@@ -32,8 +32,11 @@ windows=(g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 wine wine32:i386
 # The emulated i386 machine that runs 32-bit Wine where the kernel runs no
 # 32-bit code (tests/windows/guest/).
 guest=(qemu-system-x86 cpio zstd)
-# The Python package's tests: python3 modules from Debian, once there are any.
-python=()
+# The Python package's tests (python/run-tests.sh): an offline pip install into
+# a virtual environment, pytest and mypy, mpmath with gmpy2 as the reference
+# and for the timings, NumPy for the array forms.
+python=(python3-venv python3-pip python3-setuptools python3-wheel python3-pytest python3-mypy
+  python3-mpmath python3-gmpy2 python3-numpy)
 bench=(libbenchmark-dev libflint-arb-dev libbenchmark-dev:i386 libflint-arb2:i386 libflint17:i386)
 
 packages=("${native[@]}" "${i386[@]}" "${fuzz[@]}" "${windows[@]}" "${guest[@]}" "${python[@]}")

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Installs what the tests need (Debian 12, as root) and runs every test:
-# the native suite, the same suite under ASan+UBSan and as 32-bit x86
-# programs under UBSan, the concurrency test
+# the native suite, the Python package's tests, the same suite under ASan+UBSan
+# and as 32-bit x86 programs under UBSan, the concurrency test
 # under TSan, the 32-bit and 64-bit Windows DLLs under Wine (32-bit natively,
 # or in an emulated i386 machine where the kernel runs 64-bit code only) with
 # the zip of both, and a bounded fuzzing run.
@@ -30,6 +30,10 @@ stage "native release build and tests"
 cmake --preset release
 cmake --build --preset release -j "$jobs"
 run_ctest --preset release
+
+stage "the Python package (offline install into a virtual environment, mypy, pytest)"
+python_log="$logs/python.log"
+bash python/run-tests.sh build/release 2>&1 | tee "$python_log"
 
 stage "ASan + UBSan"
 cmake --preset asan
@@ -62,8 +66,11 @@ cmake --preset fuzz
 cmake --build --preset fuzz -j "$jobs"
 fuzz/run-bounded.sh build/fuzz
 
-# Totals over every ctest run (fuzzing reports its own executions above).
+# Totals over every ctest run and the Python tests (fuzzing reports its own
+# executions above).
+python_passed=$(grep -E -o '[0-9]+ passed' "$python_log" | tail -n 1 | awk '{print $1}')
 total=$(cat "$logs"/ctest-*.log | awk '/tests failed out of/ {t += $NF} END {print t + 0}')
+total=$((total + ${python_passed:-0}))
 failed=$(cat "$logs"/ctest-*.log | awk '/tests passed, .* tests failed out of/ {for (i = 1; i < NF; i++) if ($i == "passed,") f += $(i + 1)} END {print f + 0}')
 skipped=$(cat "$logs"/ctest-*.log | grep -c '(Skipped)$' || true)
 echo

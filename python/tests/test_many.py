@@ -48,6 +48,23 @@ def test_float_results_come_as_an_array_of_the_input_shape() -> None:
         assert zelq.ndtr_many(a, as_type=str) == [zelq.ndtr(x, as_type=str) for x in a.tolist()]
 
 
+@pytest.mark.parametrize("name", MANY)
+def test_float_arrays_go_through_doubles_to_the_same_floats(name: str) -> None:
+    # A float64 array to floats takes the library's double entry: each value
+    # must be what one call gives, on any number of threads, far out and at
+    # the ends too.
+    many, one, xs = MANY[name]
+    extra = {"ndtr": [-38.0, -1e300, 5e-324], "log_ndtr": [-1e154, -1.9e154, 50.0], "ndtri": [1e-320, 5e-324, 0.5],
+             "ndtri_exp": [-1e300, -5e-324, 0.0]}[name]
+    xs = np.concatenate([xs, extra, [np.nan]])
+    for upper in (False, True):
+        want = [one(x, upper=upper, as_type=float) for x in xs.tolist()]
+        for workers in (1, 2, 5):
+            got = many(xs, upper=upper, as_type=float, workers=workers)
+            np.testing.assert_array_equal(got, want)
+        assert many(xs.tolist(), upper=upper, as_type=float).tolist() == pytest.approx(want, nan_ok=True, rel=0)
+
+
 def test_long_input_split_over_threads() -> None:
     xs = np.random.default_rng(3).uniform(-30.0, 6.0, 3 * 2000 + 17)
     one = zelq.ndtr_many(xs, as_type=str, workers=1)
@@ -60,6 +77,10 @@ def test_bad_values_are_named_by_index() -> None:
         zelq.ndtr_many([0, 1, "x"])
     with pytest.raises(ValueError, match=r"ndtri_many: values\[1\]: p = 1.5 is outside"):
         zelq.ndtri_many([0.5, 1.5])
+    with pytest.raises(ValueError, match=r"ndtri_many: values\[2\]: p = -0.5 is outside"):
+        zelq.ndtri_many(np.array([0.5, 1.0, -0.5]), as_type=float)
+    with pytest.raises(ValueError, match=r"ndtri_exp_many: values\[0\]: log_p = 0.25 is above 0"):
+        zelq.ndtri_exp_many(np.array([0.25]), as_type=float)
     with pytest.raises(TypeError, match=r"values\[0\]"):
         zelq.ndtr_many([None])
     with pytest.raises(TypeError, match="sequence"):

@@ -82,6 +82,7 @@ _lib, library_path = _library.load(
     _library.candidates(os.environ.get(_library.LIBRARY_ENV), os.path.dirname(os.path.abspath(__file__)))
 )
 _entries = _library.bind(_lib)
+_many_text, _many_double = _library.bind_many(_lib)
 
 _BLANK = _library.BLANK
 _NAN = _convert.NAN
@@ -283,33 +284,16 @@ def _workers(n: int, workers: Optional[int]) -> int:
 _MIN_PER_WORKER = 2000
 
 
-def _run(fn: Callable[..., int], texts: Sequence[bytes], flag: Optional[int], out: List[Any], lo: int, hi: int) -> None:
-    # Each call leaves the GIL for the time the library works.
-    buf = ctypes.create_string_buffer(len(_BLANK))
-    blank = _BLANK
-    if flag is None:
-        for i in range(lo, hi):
-            buf.raw = blank
-            n = fn(texts[i], buf)
-            out[i] = buf.raw[:n]
-    else:
-        for i in range(lo, hi):
-            buf.raw = blank
-            n = fn(texts[i], buf, flag)
-            out[i] = buf.raw[:n]
-
-
-def _evaluate(fn: Callable[..., int], texts: Sequence[bytes], flag: Optional[int], workers: int) -> List[bytes]:
-    n = len(texts)
-    out: List[Any] = [None] * n
+def _threads(n: int, workers: int, work: Callable[[int, int], None]) -> None:
+    """work(lo, hi) over [0, n) split in ``workers`` parts, one thread each."""
     if workers <= 1:
-        _run(fn, texts, flag, out, 0, n)
-        return out
+        work(0, n)
+        return
     errors: List[BaseException] = []
 
     def part(lo: int, hi: int) -> None:
         try:
-            _run(fn, texts, flag, out, lo, hi)
+            work(lo, hi)
         except BaseException as e:  # pragma: no cover - handed to the caller
             errors.append(e)
 
@@ -321,7 +305,66 @@ def _evaluate(fn: Callable[..., int], texts: Sequence[bytes], flag: Optional[int
         t.join()
     if errors:
         raise errors[0]
-    return out
+
+
+def _run(fn: Callable[..., int], texts: Sequence[bytes], flag: Optional[int], out: List[Any], lo: int, hi: int) -> None:
+    # One call per value, for a build without the many-value entries.
+    buf = ctypes.create_string_buffer(len(_BLANK))
+    blank = _BLANK
+    for i in range(lo, hi):
+        buf.raw = blank
+        n = fn(texts[i], buf) if flag is None else fn(texts[i], buf, flag)
+        out[i] = buf.raw[:n]
+
+
+def _evaluate(f: "_Function", texts: Sequence[bytes], flag: Optional[int], workers: int) -> List[bytes]:
+    n = len(texts)
+    if _many_text is None or n == 0:
+        out: List[Any] = [None] * n
+        _threads(n, workers, lambda lo, hi: _run(f.entry, texts, flag, out, lo, hi))  # type: ignore[arg-type]
+        return out
+    # The texts in slots of one width, the results in slots of 116 bytes;
+    # each thread hands its share to the library in one call.
+    stride = max(len(t) for t in texts) + 1
+    slot = _library.MANY_SLOT
+    xs = b"".join(t.ljust(stride, b"\0") for t in texts)
+    ys = ctypes.create_string_buffer(n * slot)
+    x_addr = ctypes.cast(ctypes.c_char_p(xs), ctypes.c_void_p).value or 0
+    y_addr = ctypes.addressof(ys)
+    code = _library.MANY_CODES[f.name]
+    many: Callable[..., int] = _many_text  # narrowed by the test above
+
+    def work(lo: int, hi: int) -> None:
+        many(code, flag or 0, hi - lo, x_addr + lo * stride, stride, y_addr + lo * slot, slot)
+
+    _threads(n, workers, work)
+    raw = ys.raw
+    return [raw[i : raw.index(b"\0", i)] for i in range(0, n * slot, slot)]
+
+
+def _many_doubles(f: "_Function", x: Any, upper: bool, workers: int, where: str) -> Any:
+    """The float64 results for a contiguous float64 array, through the
+    library's double entry: no Python work per value."""
+    import numpy as np
+
+    if f.check is not None:
+        bad = (x > 0) if f.name == "ndtri_exp" else ~((x >= 0) & (x <= 1))
+        bad &= ~np.isnan(x)
+        if bad.any():
+            i = int(np.argmax(bad))
+            problem = "log_p = {!r} is above 0" if f.name == "ndtri_exp" else "p = {!r} is outside [0, 1]"
+            raise ValueError(f"{where}: values[{i}]: " + problem.format(float(x[i])))
+    y = np.empty_like(x)
+    code = _library.MANY_CODES[f.name]
+    x_addr, y_addr = x.ctypes.data, y.ctypes.data
+    flag = 1 if upper else 0
+    many: Callable[..., int] = _many_double  # type: ignore[assignment]  # the caller checked it is there
+
+    def work(lo: int, hi: int) -> None:
+        many(code, flag, hi - lo, x_addr + 8 * lo, y_addr + 8 * lo)
+
+    _threads(len(x), workers, work)
+    return y
 
 
 def _flat(values: Any) -> Tuple[List[Any], Optional[Tuple[int, ...]]]:
@@ -365,21 +408,31 @@ def _many(f: _Function, values: Any, upper: bool, as_type: Any, workers: Optiona
         f.missing()
     if isinstance(values, (str, bytes)):
         raise TypeError(f"{where}: values must be a sequence, not one {type(values).__name__}")
-    items, shape = _flat(values)
-    n = len(items)
-    flag = (1 if upper else 0) if f.flagged else None
-    threads = _workers(n, workers)
     np: Any = None
     if as_type is float:
         try:
             import numpy as np
         except ImportError:  # then a list of floats
             pass
+    if np is not None and _many_double is not None:
+        # Doubles to doubles need no text: the library reads each exactly and
+        # rounds each result to the nearest double.
+        array = values if isinstance(values, np.ndarray) else None
+        if array is None and isinstance(values, (list, tuple)) and all(type(v) is float for v in values):
+            array = np.array(values, dtype=np.float64)
+        if array is not None and array.dtype.kind == "f" and array.dtype.itemsize <= 8:
+            x = np.ascontiguousarray(array, dtype=np.float64).ravel()
+            y = _many_doubles(f, x, upper, _workers(x.size, workers), where)
+            return y.reshape(array.shape)
+    items, shape = _flat(values)
+    n = len(items)
+    flag = (1 if upper else 0) if f.flagged else None
+    threads = _workers(n, workers)
     floats = np.empty(n, dtype=np.float64) if np is not None else None
     out: List[Any] = []
     for lo in range(0, n, _CHUNK):
         texts = _prepare_all(f, items[lo : lo + _CHUNK], upper, lo, where)
-        raws = _evaluate(f.entry, texts, flag, min(threads, len(texts)))
+        raws = _evaluate(f, texts, flag, min(threads, len(texts)))
         if floats is not None:
             floats[lo : lo + len(raws)] = np.fromiter(map(float, raws), dtype=np.float64, count=len(raws))
         else:

@@ -95,6 +95,27 @@ def _loaded_path(lib: ctypes.CDLL, fallback: str) -> str:
     return fallback
 
 
+# The many-value entries and the function codes they take.
+MANY_CODES = {"ndtr": 0, "log_ndtr": 1, "ndtri": 2, "ndtri_exp": 3}
+MANY_SLOT = TEXT_CAP + 1
+
+
+def bind_many(lib: ctypes.CDLL) -> Tuple[Optional[Callable[..., int]], Optional[Callable[..., int]]]:
+    """zelq_many_text and zelq_many_double, None where this build lacks them.
+    Both leave the GIL for a whole chunk of values, so that threads run on
+    several cores at once."""
+    text = getattr(lib, "zelq_many_text", None)
+    double = getattr(lib, "zelq_many_double", None)
+    if text is not None:
+        text.restype = ctypes.c_int
+        text.argtypes = [ctypes.c_int, ctypes.c_int, ctypes.c_int, ctypes.c_void_p, ctypes.c_int, ctypes.c_void_p,
+                         ctypes.c_int]
+    if double is not None:
+        double.restype = ctypes.c_int
+        double.argtypes = [ctypes.c_int, ctypes.c_int, ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p]
+    return text, double
+
+
 def bind(lib: ctypes.CDLL) -> Dict[str, Optional[Callable[..., int]]]:
     """The entries by Python name; None where this build lacks one."""
     out: Dict[str, Optional[Callable[..., int]]] = {}
