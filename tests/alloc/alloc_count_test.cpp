@@ -182,7 +182,7 @@ TEST(HeapCalls, InverseAndLogEntriesMakeNone)
     const char *extra[] = {"0.5000001", "1e-100000", "-1e12", "0.3", "-0.2"};
     for (int upper : {0, 1}) {
         auto check = [&](const char *x) {
-            std::string xs(x), y(115, ' ');
+            std::string xs(x), y(116, ' ');
             std::vector<uint16_t> in = wide(x), out(120, u' ');
             in.reserve(1);
             char *a = (char *)in.data(), *b = (char *)out.data();
@@ -193,6 +193,9 @@ TEST(HeapCalls, InverseAndLogEntriesMakeNone)
                 ndtri_Excel(a, b, (unsigned)in.size(), upper);
                 ndtri_exp_Excel(a, b, (unsigned)in.size(), upper);
                 log_ndtr_Excel(a, b, (unsigned)in.size(), upper);
+                zelq_many_text(ZELQ_MANY_INVERSE, upper, 1, xs.data(), (int)xs.size() + 1, y.data(), 116);
+                double d = 0.25, r;
+                zelq_many_double(ZELQ_MANY_LOG_PHI, upper, 1, &d, &r);
             });
             expect_no_heap_calls((std::string("inverse and log entries, x = \"") + x + "\"").c_str());
         };
