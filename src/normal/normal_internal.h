@@ -17,9 +17,9 @@
  * above x (x holds |x|). Relative error about 1e-103. */
 qfloat mills_taylor_sum(const qfloat &x);
 
-/* R(u) for 1/2 <= u <= 25 from the integer below u where that costs at
- * most a factor e^2 in accuracy (7e-103), else from the integer above: fewer
- * terms, for the inverse. */
+/* R(u) for 1/2 <= u <= 25 from the integer below u where z h <= 2 (up to 12
+ * times the error of R(z), about 1e-102), else from the integer above: fewer
+ * terms, for the inverse, which that error moves by only R(u)/u of it. */
 qfloat mills_taylor_sum_quick(const qfloat &u);
 
 /* R(u) for u >= 1/2: mills_taylor_sum up to 25, the asymptotic series
