@@ -25,7 +25,8 @@ from fractions import Fraction
 
 import mpmath as mp
 
-PREC = 352
+from gen_normal_constants import BIAS, PREC, image
+
 DIGITS = 260
 mp.mp.dps = 330
 
@@ -69,21 +70,11 @@ POINTS = [
 
 def nearest_binary(text):
     """The 352-bit number nearest to text (ties to even), as an mpf."""
-    q = Fraction(Decimal(text))
-    if q == 0:
-        return mp.mpf(0)
-    sign = -1 if q < 0 else 1
-    q = abs(q)
-    e = q.numerator.bit_length() - q.denominator.bit_length()
-    while Fraction(2) ** e <= q:
-        e += 1
-    while Fraction(2) ** (e - 1) > q:
-        e -= 1
-    scaled = q * Fraction(2) ** (PREC - e)
-    m, rem = divmod(scaled.numerator, scaled.denominator)
-    if 2 * rem > scaled.denominator or (2 * rem == scaled.denominator and m & 1):
-        m += 1
-    return sign * mp.ldexp(mp.mpf(m), e - PREC)
+    sign, biased, words = image(Fraction(Decimal(text)))
+    m = 0
+    for w in words:
+        m = (m << 32) | w
+    return (-1 if sign else 1) * mp.ldexp(mp.mpf(m), biased - BIAS - PREC)
 
 
 def ln_phi(x):
