@@ -6,13 +6,14 @@
 #include "normal.h"
 #include "qfloat.h"
 #include "text_capacity.h"
+#include "text_evaluations.h"
 #include "wide_text.h"
 #include "zelq.h"
 
 #include <string.h>
 
 /* ln Phi(x), or ln(1 - Phi(x)) = ln Phi(-x) when upper. */
-static void text_log_ndtr(const char *x_text, int upper, char *out, int capacity)
+void text_log_ndtr(const char *x_text, int upper, char *out, int capacity)
 {
     qfloat x;
     _asctoq(x_text, &x);

@@ -6,14 +6,15 @@
  * splits its array and calls once per thread.
  */
 #include "normal.h"
-#include "probability_text.h"
 #include "qf_more_ops.h"
 #include "qfloat.h"
+#include "text_evaluations.h"
+#include "wide_text.h"
 #include "zelq.h"
 
 #include <string.h>
 
-/* The function of the batch entries for one value. */
+/* The function of the batch entries for one value taken as a qfloat. */
 static qfloat evaluate(int function, int upper, const qfloat &x)
 {
     switch (function) {
@@ -49,11 +50,14 @@ int ZELQ_CALL zelq_many_text(int function, int upper, int n, const char *x, int 
 {
     if (!valid_function(function) || n < 0 || x_stride < 1 || y_stride < 1)
         return -1;
+    text_evaluation evaluate_text = function == ZELQ_MANY_PHI       ? text_phi
+                                    : function == ZELQ_MANY_LOG_PHI ? text_log_ndtr
+                                    : function == ZELQ_MANY_INVERSE ? text_ndtri
+                                                                    : text_ndtri_exp;
     /* The results of the 8-bit entries: at most 115 characters and the NUL. */
     int capacity = y_stride < 116 ? y_stride : 116;
     for (int i = 0; i < n; i++) {
         const char *xi = x + (size_t)i * (size_t)x_stride;
-        char *yi = y + (size_t)i * (size_t)y_stride;
         /* a slot's text ends at its NUL or at the end of the slot */
         char text[1024];
         size_t len = strnlen(xi, (size_t)x_stride);
@@ -61,18 +65,7 @@ int ZELQ_CALL zelq_many_text(int function, int upper, int n, const char *x, int 
             len = 0; /* longer than any number a slot of an array needs: unreadable */
         memcpy(text, xi, len);
         text[len] = 0;
-        qfloat value, log_p;
-        qfloat result;
-        if (function == ZELQ_MANY_INVERSE && read_probability(text, &value, &log_p) == PROBABILITY_LOG) {
-            result = inverse_log_Zelq(log_p);
-            if (upper)
-                result = q_mirror(result);
-        } else {
-            if (function != ZELQ_MANY_INVERSE)
-                _asctoq(text, &value);
-            result = evaluate(function, upper, value);
-        }
-        _qtoasc(&result, yi, capacity);
+        evaluate_text(text, upper, y + (size_t)i * (size_t)y_stride, capacity);
     }
     return n;
 }

@@ -5,6 +5,7 @@
 #include "normal.h"
 #include "qfloat.h"
 #include "text_capacity.h"
+#include "text_evaluations.h"
 #include "zelq.h"
 
 #include <string.h>
@@ -15,9 +16,16 @@
  * write. */
 int ZELQ_CALL str_Zelq_str_Maple(char *x_str, char *y_str)
 {
-    qfloat X;
-    _asctoq(x_str, &X);
-    qfloat result = Zelq(X);
-    _qtoasc(&result, y_str, zelq_text_capacity(y_str));
+    text_phi(x_str, 0, y_str, zelq_text_capacity(y_str));
     return (int)strlen(y_str);
+}
+
+void text_phi(const char *x, int upper, char *out, int capacity)
+{
+    qfloat X;
+    _asctoq(x, &X);
+    if (upper)
+        __op_minus_pqfloat(&X, &X);
+    qfloat result = Zelq(X);
+    _qtoasc(&result, out, capacity);
 }

@@ -8,6 +8,7 @@
 #include "qf_more_ops.h"
 #include "qfloat.h"
 #include "text_capacity.h"
+#include "text_evaluations.h"
 #include "wide_text.h"
 #include "zelq.h"
 
@@ -15,7 +16,7 @@
 
 /* Phi^-1(p), or the z with 1 - Phi(z) = p (that is -Phi^-1(p)) when upper.
  * A p below the number range goes through the logarithm of its digits. */
-static void text_ndtri(const char *p_text, int upper, char *out, int capacity)
+void text_ndtri(const char *p_text, int upper, char *out, int capacity)
 {
     qfloat p, log_p;
     qfloat z =

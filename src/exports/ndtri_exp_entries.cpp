@@ -8,6 +8,7 @@
 #include "qf_more_ops.h"
 #include "qfloat.h"
 #include "text_capacity.h"
+#include "text_evaluations.h"
 #include "wide_text.h"
 #include "zelq.h"
 
@@ -15,7 +16,7 @@
 
 /* The z with ln Phi(z) = L, or with ln(1 - Phi(z)) = L (its negative) when
  * upper. */
-static void text_ndtri_exp(const char *log_p_text, int upper, char *out, int capacity)
+void text_ndtri_exp(const char *log_p_text, int upper, char *out, int capacity)
 {
     qfloat L;
     _asctoq(log_p_text, &L);
